@@ -1,0 +1,71 @@
+#include "automation/safe_array.h"
+
+#include "automation/bstr.h"
+#include "automation/error.h"
+
+namespace corvane {
+
+std::int32_t array_lower_bound(SAFEARRAY* psa, unsigned dimension) {
+  if (psa == nullptr) throw AutomationError(vb_error::kSubscriptOutOfRange);
+  LONG bound = 0;
+  if (FAILED(SafeArrayGetLBound(psa, dimension, &bound))) {
+    throw AutomationError(vb_error::kSubscriptOutOfRange);
+  }
+  return bound;
+}
+
+std::int32_t array_upper_bound(SAFEARRAY* psa, unsigned dimension) {
+  if (psa == nullptr) throw AutomationError(vb_error::kSubscriptOutOfRange);
+  LONG bound = 0;
+  if (FAILED(SafeArrayGetUBound(psa, dimension, &bound))) {
+    throw AutomationError(vb_error::kSubscriptOutOfRange);
+  }
+  return bound;
+}
+
+std::vector<SAFEARRAYBOUND> array_bounds(SAFEARRAY* psa) {
+  std::vector<SAFEARRAYBOUND> bounds;
+  if (psa == nullptr) return bounds;
+  bounds.reserve(psa->cDims);
+  // The descriptor keeps the rightmost dimension first.
+  for (unsigned d = psa->cDims; d-- > 0;) bounds.push_back(psa->rgsabound[d]);
+  return bounds;
+}
+
+SafeArrayPtr create_string_array(const std::vector<SAFEARRAYBOUND>& bounds) {
+  if (bounds.empty()) throw AutomationError(vb_error::kSubscriptOutOfRange);
+  std::vector<SAFEARRAYBOUND> copy = bounds;
+  SAFEARRAY* psa = SafeArrayCreate(VT_BSTR, static_cast<UINT>(copy.size()), copy.data());
+  if (psa == nullptr) throw AutomationError(vb_error::kOutOfMemory);
+  return SafeArrayPtr(psa);
+}
+
+SafeArrayPtr copy_string_array(SAFEARRAY* source) {
+  if (source == nullptr) return SafeArrayPtr();
+  if (source->cDims == 0) throw AutomationError(vb_error::kSubscriptOutOfRange);
+  SafeArrayPtr copy = create_string_array(array_bounds(source));
+  // Both arrays have the same shape, so their element storage lines up cell
+  // for cell.
+  std::size_t count = 1;
+  for (unsigned d = 0; d < source->cDims; ++d) count *= source->rgsabound[d].cElements;
+  auto* from = static_cast<BSTR*>(source->pvData);
+  auto* to = static_cast<BSTR*>(copy.get()->pvData);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (from[i] != nullptr) to[i] = Bstr(bstr_view(from[i])).release();
+  }
+  return copy;
+}
+
+BSTR& string_element(SAFEARRAY* psa, std::int32_t index) {
+  if (psa == nullptr || psa->cDims != 1 || psa->pvData == nullptr) {
+    throw AutomationError(vb_error::kSubscriptOutOfRange);
+  }
+  const SAFEARRAYBOUND& b = psa->rgsabound[0];
+  const std::int64_t offset = static_cast<std::int64_t>(index) - b.lLbound;
+  if (offset < 0 || offset >= static_cast<std::int64_t>(b.cElements)) {
+    throw AutomationError(vb_error::kSubscriptOutOfRange);
+  }
+  return static_cast<BSTR*>(psa->pvData)[offset];
+}
+
+}  // namespace corvane

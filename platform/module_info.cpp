@@ -1,0 +1,13 @@
+#include "platform/module_info.h"
+
+namespace corvane::platform {
+
+OleString file_base_name(OleStringView path) {
+  const std::size_t slash = path.find_last_of(OLESTR("\\/"));
+  OleStringView name = slash == OleStringView::npos ? path : path.substr(slash + 1);
+  const std::size_t dot = name.find_last_of(u'.');
+  if (dot != OleStringView::npos && dot > 0) name = name.substr(0, dot);
+  return OleString(name);
+}
+
+}  // namespace corvane::platform

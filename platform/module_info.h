@@ -1,0 +1,21 @@
+// Where the component itself lives: the full path of its own library (or
+// program) file.
+#pragma once
+
+#include "automation/ole_types.h"
+#include "platform/replaceable.h"
+
+namespace corvane::platform {
+
+class ModuleInfo : public Replaceable<ModuleInfo> {
+ public:
+  virtual ~ModuleInfo() = default;
+  virtual OleString own_file_path() = 0;
+
+  static ModuleInfo& system();
+};
+
+// The file name without folder and extension ("Corvane" for ...\Corvane.dll).
+OleString file_base_name(OleStringView path);
+
+}  // namespace corvane::platform

@@ -1,0 +1,53 @@
+// The string list object: one ordered list of automation strings that the
+// client fills (property put, list-box transfer) and reads back. The class
+// knows nothing of IDispatch; the COM shell adapts it. Every member catches
+// its own errors and returns normally.
+#pragma once
+
+#include <cstdint>
+
+#include "automation/ole_types.h"
+#include "automation/variant.h"
+
+namespace corvane {
+
+class clsStringList {
+ public:
+  clsStringList() = default;
+  clsStringList(const clsStringList&) = delete;
+  clsStringList& operator=(const clsStringList&) = delete;
+  ~clsStringList();
+
+  // A copy of the list as a variant of type String() (0x2008); it holds no
+  // array while the list has never been filled.
+  Variant get_StringList();
+  // Replaces the list with a copy of a String() array of any dimensions and
+  // bounds; anything else empties the list and raises -1 into the trap.
+  void put_StringList(const VARIANT& value);
+  // Replaces the list with the items of a list-box control, bounds 0 to
+  // ListCount - 1; an empty list box leaves the list as it was.
+  void TransferVBListBoxToStringList(const VARIANT& ctlVBListBox);
+  // Hands the log paths and the trace level to the trace library (for every
+  // instance of the apartment) and names the process "Corvane".
+  void Init(OleStringView sGlobalLog, OleStringView sGlobalSummaryLog, OleStringView sLogFilePath,
+            std::int32_t eTraceLevel);
+  // Replaces one entry; a missing list or an index outside the bounds is
+  // logged, not raised.
+  void ReplaceString(std::int32_t lIndex, OleStringView sReplacementString);
+
+  // The list as it is held (null while never filled).
+  SAFEARRAY* string_list() const { return m_sStringList; }
+
+ private:
+  // True while the list points at the object's copy of a caller's descriptor.
+  bool list_is_shared() const { return m_sStringList == &m_tStringListSA; }
+  // Empties the list: an owned array is destroyed with its strings, a shared
+  // one is only let go of, so the caller's strings stay untouched.
+  void erase_list();
+
+  SAFEARRAY* m_sStringList = nullptr;
+  SAFEARRAY m_tStringListSA{};
+  VARIANT_BOOL m_bStringListAssigned = VARIANT_FALSE;
+};
+
+}  // namespace corvane

@@ -1,0 +1,88 @@
+#include "support/fake_list_box.h"
+
+#include "automation/vb_text.h"
+#include "string_list/list_box.h"
+
+namespace corvane::testing {
+
+namespace {
+
+constexpr DISPID kListCountId = 1;
+constexpr DISPID kListId = 2;
+
+}  // namespace
+
+HRESULT FakeDispatch::QueryInterface(REFIID riid, void** ppv) {
+  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+      (is_list_box && IsEqualIID(riid, kIID_ListBox))) {
+    *ppv = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *ppv = nullptr;
+  return E_NOINTERFACE;
+}
+
+HRESULT FakeDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+  HRESULT hr = S_OK;
+  for (UINT i = 0; i < count; ++i) {
+    const OleStringView name(names[i]);
+    if (name == OLESTR("ListCount")) {
+      ids[i] = kListCountId;
+    } else if (name == OLESTR("List")) {
+      ids[i] = kListId;
+    } else {
+      ids[i] = DISPID_UNKNOWN;
+      hr = DISP_E_UNKNOWNNAME;
+    }
+  }
+  return hr;
+}
+
+HRESULT FakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                             VARIANT* result, EXCEPINFO* info, UINT*) {
+  if ((flags & DISPATCH_PROPERTYGET) == 0 || result == nullptr) return DISP_E_MEMBERNOTFOUND;
+  VariantInit(result);
+  if (id == kListCountId) {
+    ++list_count_reads;
+    const std::int32_t count =
+        count_override >= 0 ? count_override : static_cast<std::int32_t>(items.size());
+    result->vt = count_type;
+    if (count_type == VT_I4) {
+      result->lVal = count;
+    } else {
+      result->iVal = static_cast<SHORT>(count);
+    }
+    return S_OK;
+  }
+  if (id == kListId) {
+    if (params == nullptr || params->cArgs != 1 || params->rgvarg[0].vt != VT_I2) {
+      return DISP_E_TYPEMISMATCH;
+    }
+    const int index = params->rgvarg[0].iVal;
+    list_reads.push_back(index);
+    if (index == failing_index) {
+      info->wCode = 0;
+      info->scode = static_cast<SCODE>(0x800A017Cu);  // error 380
+      info->bstrDescription = SysAllocString(OLESTR("Invalid property value"));
+      info->bstrSource = SysAllocString(OLESTR("FakeListBox"));
+      return DISP_E_EXCEPTION;
+    }
+    if (index < 0 || static_cast<std::size_t>(index) >= items.size()) return DISP_E_BADINDEX;
+    const OleString text = from_utf8(items[static_cast<std::size_t>(index)]);
+    result->vt = VT_BSTR;
+    result->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    return S_OK;
+  }
+  return DISP_E_MEMBERNOTFOUND;
+}
+
+VARIANT FakeDispatch::as_variant() {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_DISPATCH;
+  v.pdispVal = this;
+  return v;
+}
+
+}  // namespace corvane::testing

@@ -1,0 +1,45 @@
+// Test stand-ins for the host's list-box control: an automation object that
+// answers the list-box interface with ListCount and List, and one that does
+// not.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "automation/ole_types.h"
+
+namespace corvane::testing {
+
+class FakeDispatch : public IDispatch {
+ public:
+  virtual ~FakeDispatch() = default;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                          DISPID* ids) override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO* info, UINT* arg_error) override;
+
+  // A variant holding this object as IDispatch (no reference taken).
+  VARIANT as_variant();
+
+  ULONG refs = 1;
+  bool is_list_box = true;
+  std::vector<std::string> items;
+  // The type and value ListCount answers with: VT_I2 of items.size() unless set.
+  VARTYPE count_type = VT_I2;
+  std::int32_t count_override = -1;
+  // List(index) of this index raises error 380 with its own description.
+  int failing_index = -1;
+  int list_count_reads = 0;
+  std::vector<int> list_reads;
+};
+
+}  // namespace corvane::testing

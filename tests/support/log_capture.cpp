@@ -1,0 +1,114 @@
+#include "support/log_capture.h"
+
+#include <atomic>
+#include <fstream>
+#include <sstream>
+
+#include "automation/error.h"
+#include "automation/vb_text.h"
+#include "trace/module_values.h"
+
+namespace corvane::testing {
+
+namespace fs = std::filesystem;
+
+OleString ole_path(const fs::path& p) {
+#ifdef _WIN32
+  return p.wstring();
+#else
+  return from_utf8(p.string());
+#endif
+}
+
+TempFolder::TempFolder() {
+  static std::atomic<int> counter{0};
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  path_ = fs::temp_directory_path() /
+          ("corvane-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+  fs::create_directories(path_);
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+OleString TempFolder::file(const std::string& name) const {
+  return ole_path(path_ / name);
+}
+
+std::string read_bytes(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+std::string read_file(OleStringView p) {
+#ifdef _WIN32
+  return read_bytes(fs::path(std::wstring(p)));
+#else
+  return read_bytes(fs::path(to_utf8(p)));
+#endif
+}
+
+std::vector<std::string> read_lines(OleStringView p) {
+  const std::string text = read_file(p);
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t crlf; (crlf = text.find("\r\n", start)) != std::string::npos; start = crlf + 2) {
+    lines.push_back(text.substr(start, crlf - start));
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+std::string narrow(OleStringView text) {
+  return to_utf8(text);
+}
+
+OleString wide(const std::string& ascii) {
+  return from_utf8(ascii);
+}
+
+platform::FileHandle FaultyFiles::open_append(OleStringView path, std::int32_t* error) {
+  ++open_attempts;
+  if (opens_to_fail > 0) {
+    --opens_to_fail;
+    *error = vb_error::kPermissionDenied;
+    return platform::kNoFile;
+  }
+  platform::FileHandle h = platform::Files::system().open_append(path, error);
+  if (h != platform::kNoFile) ++open_files;
+  return h;
+}
+
+void FaultyFiles::write(platform::FileHandle file, std::string_view bytes) {
+  if (fail_writes) throw AutomationError(vb_error::kDeviceIoError);
+  platform::Files::system().write(file, bytes);
+}
+
+void FaultyFiles::close(platform::FileHandle file) {
+  --open_files;
+  platform::Files::system().close(file);
+}
+
+TraceHarness::TraceHarness()
+    : clock_override_(clock), debug_override_(debug_output), screen_override_(screen) {
+  modVBTrace::module_values() = modVBTrace::ModuleValues{};
+}
+
+TraceHarness::~TraceHarness() {
+  modVBTrace::module_values() = modVBTrace::ModuleValues{};
+}
+
+void TraceHarness::init(std::int32_t trace_level) {
+  auto& values = modVBTrace::module_values();
+  values.process_name = OleString(OLESTR("Corvane"));
+  values.detail_log_path = detail_log();
+  values.summary_log_path = summary_log();
+  values.log_folder = ole_path(folder.path());
+  values.trace_level = trace_level;
+}
+
+}  // namespace corvane::testing

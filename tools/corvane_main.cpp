@@ -1,0 +1,157 @@
+// corvane: a command-line host for the string list object. It loads a list
+// (one entry a line) into a clsStringList, initialises the trace library with
+// the given log paths and trace level, applies the requested replacements and
+// prints what the object answers.
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "automation/bstr.h"
+#include "automation/safe_array.h"
+#include "automation/variant.h"
+#include "automation/vb_text.h"
+#include "string_list/clsStringList.h"
+
+namespace {
+
+constexpr const char* kUsage = R"(usage: corvane [options] [LIST_FILE]
+
+Loads LIST_FILE (one entry a line, UTF-8; standard input when it is missing
+or '-') into a string list object, calls its Init with the log options below,
+applies every --replace in order, and prints the list as the object gives it
+back: one line per entry, index, TAB, text.
+
+options:
+  --detail-log FILE     detail log the trace library writes (Init's sGlobalLog)
+  --summary-log FILE    summary log (Init's sGlobalSummaryLog)
+  --log-dir DIR         log folder (Init's sLogFilePath)
+  --trace-level N       trace level: 1 summary lines, 2 errors and events
+                        (the default), 4 detailed progress
+  --replace INDEX=TEXT  replace the entry at INDEX by TEXT (ReplaceString);
+                        an index outside the list is logged, not fatal
+  --help                show this text
+
+Without --detail-log nothing is written to a file. Set CORVANE_DEBUG_OUTPUT to
+a file name to collect the debugger-output copy of every trace line there.
+)";
+
+struct Options {
+  std::string detail_log;
+  std::string summary_log;
+  std::string log_dir;
+  long trace_level = 2;
+  std::vector<std::pair<long, std::string>> replacements;
+  std::string list_file;
+};
+
+bool parse_long(const std::string& text, long* value) {
+  char* end = nullptr;
+  *value = std::strtol(text.c_str(), &end, 10);
+  return !text.empty() && end != nullptr && *end == '\0';
+}
+
+// Returns 0 to go on, or the exit code to stop with.
+int parse(int argc, char** argv, Options* options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](std::string* out) {
+      if (i + 1 >= argc) return false;
+      *out = argv[++i];
+      return true;
+    };
+    std::string text;
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return -1;
+    } else if (arg == "--detail-log") {
+      if (!value(&options->detail_log)) return 2;
+    } else if (arg == "--summary-log") {
+      if (!value(&options->summary_log)) return 2;
+    } else if (arg == "--log-dir") {
+      if (!value(&options->log_dir)) return 2;
+    } else if (arg == "--trace-level") {
+      if (!value(&text) || !parse_long(text, &options->trace_level)) return 2;
+    } else if (arg == "--replace") {
+      long index = 0;
+      if (!value(&text)) return 2;
+      const std::size_t eq = text.find('=');
+      if (eq == std::string::npos || !parse_long(text.substr(0, eq), &index)) return 2;
+      options->replacements.emplace_back(index, text.substr(eq + 1));
+    } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
+      return 2;
+    } else {
+      options->list_file = arg;
+    }
+  }
+  return 0;
+}
+
+std::vector<std::string> read_lines(std::istream& in) {
+  std::vector<std::string> lines;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+corvane::Variant as_string_array(const std::vector<std::string>& lines) {
+  using namespace corvane;
+  SafeArrayPtr array = create_string_array({SAFEARRAYBOUND{static_cast<ULONG>(lines.size()), 0}});
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    string_element(array.get(), static_cast<std::int32_t>(i)) = Bstr(from_utf8(lines[i])).release();
+  }
+  Variant v;
+  v.get().vt = VT_ARRAY | VT_BSTR;
+  v.get().parray = array.release();
+  return v;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace corvane;
+  Options options;
+  if (const int code = parse(argc, argv, &options); code != 0) {
+    if (code > 0) std::cerr << "corvane: bad arguments\n\n" << kUsage;
+    return code > 0 ? code : 0;
+  }
+
+  std::vector<std::string> lines;
+  if (options.list_file.empty() || options.list_file == "-") {
+    lines = read_lines(std::cin);
+  } else {
+    std::ifstream in(options.list_file, std::ios::binary);
+    if (!in) {
+      std::cerr << "corvane: cannot read " << options.list_file << '\n';
+      return 1;
+    }
+    lines = read_lines(in);
+  }
+
+  try {
+    clsStringList list;
+    list.Init(from_utf8(options.detail_log), from_utf8(options.summary_log),
+              from_utf8(options.log_dir), static_cast<std::int32_t>(options.trace_level));
+    list.put_StringList(as_string_array(lines).get());
+    for (const auto& [index, text] : options.replacements) {
+      list.ReplaceString(static_cast<std::int32_t>(index), from_utf8(text));
+    }
+
+    Variant back = list.get_StringList();
+    SAFEARRAY* array = back.get().parray;
+    if (array == nullptr) return 0;
+    const std::int32_t lower = array_lower_bound(array);
+    const std::int32_t upper = array_upper_bound(array);
+    for (std::int32_t i = lower; i <= upper; ++i) {
+      std::cout << i << '\t' << to_utf8(bstr_view(string_element(array, i))) << '\n';
+    }
+  } catch (const std::exception& e) {
+    std::cerr << "corvane: " << e.what() << '\n';
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,29 @@
+// The trace library's module values: one set per apartment. The component is
+// apartment-threaded (one thread per apartment), so per-thread storage is one
+// set per apartment.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "automation/ole_types.h"
+
+namespace corvane::modVBTrace {
+
+struct ModuleValues {
+  // Highest level of trace line written; 0 until Init, raised to 2 by the
+  // first GlobalTrace call that gets past its first checks.
+  std::int32_t trace_level = 0;
+  OleString detail_log_path;
+  OleString summary_log_path;
+  OleString log_folder;
+  // Empty until Init stores "Corvane" or sfnProcessName stores the file name.
+  std::optional<OleString> process_name;
+  // Empty until bfnErrorBoxesEnabled first reads it.
+  std::optional<bool> error_boxes_enabled;
+};
+
+// This apartment's values.
+ModuleValues& module_values();
+
+}  // namespace corvane::modVBTrace
