@@ -5,22 +5,29 @@
 
 namespace corvane {
 
-std::int32_t array_lower_bound(SAFEARRAY* psa, unsigned dimension) {
-  if (psa == nullptr) throw AutomationError(vb_error::kSubscriptOutOfRange);
+namespace {
+
+// One bound through the system call `get`: error 9 when there is no array or
+// no such dimension.
+template <class GetBound>
+std::int32_t read_bound(SAFEARRAY* psa, unsigned dimension, GetBound get) {
   LONG bound = 0;
-  if (FAILED(SafeArrayGetLBound(psa, dimension, &bound))) {
+  if (psa == nullptr || FAILED(get(psa, dimension, &bound))) {
     throw AutomationError(vb_error::kSubscriptOutOfRange);
   }
   return bound;
 }
 
+}  // namespace
+
+std::int32_t array_lower_bound(SAFEARRAY* psa, unsigned dimension) {
+  return read_bound(psa, dimension,
+                    [](SAFEARRAY* a, UINT d, LONG* b) { return SafeArrayGetLBound(a, d, b); });
+}
+
 std::int32_t array_upper_bound(SAFEARRAY* psa, unsigned dimension) {
-  if (psa == nullptr) throw AutomationError(vb_error::kSubscriptOutOfRange);
-  LONG bound = 0;
-  if (FAILED(SafeArrayGetUBound(psa, dimension, &bound))) {
-    throw AutomationError(vb_error::kSubscriptOutOfRange);
-  }
-  return bound;
+  return read_bound(psa, dimension,
+                    [](SAFEARRAY* a, UINT d, LONG* b) { return SafeArrayGetUBound(a, d, b); });
 }
 
 std::vector<SAFEARRAYBOUND> array_bounds(SAFEARRAY* psa) {
