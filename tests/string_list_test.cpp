@@ -3,6 +3,8 @@
 // logged or boxed form with the call returning normally.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "automation/bstr.h"
 #include "automation/safe_array.h"
 #include "string_list/clsStringList.h"
@@ -257,6 +259,25 @@ TEST(StringList, InitIsApartmentWide) {
   EXPECT_EQ(values.trace_level, -7);
   a.ReplaceString(0, OLESTR("y"));
   EXPECT_EQ(h.detail_lines().size(), 2u);  // nothing more written
+}
+
+TEST(StringList, EachApartmentKeepsItsOwnValues) {
+  TraceHarness h;
+  clsStringList here;
+  here.Init(h.detail_log(), OLESTR(""), OLESTR(""), 4);
+  std::int32_t other_level_before = 99;
+  OleString other_path_after;
+  std::thread other([&] {
+    other_level_before = modVBTrace::module_values().trace_level;
+    clsStringList there;
+    there.Init(OLESTR("elsewhere.log"), OLESTR(""), OLESTR(""), 1);
+    other_path_after = modVBTrace::module_values().detail_log_path;
+  });
+  other.join();
+  EXPECT_EQ(other_level_before, 0);  // a new apartment starts unset
+  EXPECT_EQ(other_path_after, OLESTR("elsewhere.log"));
+  EXPECT_EQ(modVBTrace::module_values().trace_level, 4);
+  EXPECT_EQ(modVBTrace::module_values().detail_log_path, h.detail_log());
 }
 
 TEST(StringList, LogInAMissingFolderFallsBackAndTheCallReturns) {
