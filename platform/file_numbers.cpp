@@ -3,6 +3,7 @@
 #include <array>
 
 #include "automation/error.h"
+#include "platform/thread_values.h"
 
 namespace corvane::platform {
 
@@ -27,8 +28,7 @@ struct FileTable {
 };
 
 FileTable& table() {
-  thread_local FileTable files;
-  return files;
+  return ThreadValues::get<FileTable>();
 }
 
 FileHandle& slot(int number) {

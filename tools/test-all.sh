@@ -25,7 +25,7 @@ failed=0
 log=$(mktemp)
 for preset in win32 native win64; do
   if ctest --preset "$preset" -N | grep -q "Total Tests: 0"; then
-    echo "== $preset: tests built, not run (no wine for this build here)"
+    echo "== $preset: tests built, not run: no wine loader for this build here (the 32-bit run needs the wine32:i386 package, which is not installed)"
     continue
   fi
   echo "== $preset: tests"

@@ -1,10 +1,11 @@
 #include "trace/module_values.h"
 
+#include "platform/thread_values.h"
+
 namespace corvane::modVBTrace {
 
 ModuleValues& module_values() {
-  thread_local ModuleValues values;
-  return values;
+  return platform::ThreadValues::get<ModuleValues>();
 }
 
 }  // namespace corvane::modVBTrace

@@ -1,0 +1,35 @@
+// The arguments of a late-bound call, adapted for the standard dispatcher.
+// Scripts pass a variable as a by-reference VARIANT, which the standard
+// dispatcher refuses for a typed by-reference parameter (String, Long,
+// Boolean). Such an argument is passed on as a by-reference value of the
+// parameter's type that points into the script's variable, when the variable
+// holds a value of that type: the member then reads and writes the variable
+// itself, as a compiled client's by-reference argument would. A variable of
+// another type that converts (a script's small integer for a Long) is passed
+// as a converted copy, which the variable does not see changed, as a compiled
+// client passes a temporary for a by-reference argument of another type.
+// Everything else is passed on unchanged.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "automation/ole_types.h"
+#include "automation/variant.h"
+
+namespace corvane::com {
+
+class DispatchArguments {
+ public:
+  DispatchArguments(ITypeInfo* vtable, DISPID id, WORD flags, DISPPARAMS* params);
+  DISPPARAMS* get() { return params_; }
+
+ private:
+  DISPPARAMS* params_;
+  DISPPARAMS adapted_{};
+  std::vector<VARIANTARG> arguments_;
+  // Converted copies, one cell per argument so that pointers into them stay valid.
+  std::unique_ptr<Variant[]> copies_;
+};
+
+}  // namespace corvane::com

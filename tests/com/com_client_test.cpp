@@ -1,0 +1,752 @@
+// A compiled client of Corvane.dll through the real COM boundary: creation
+// by programmatic identifier and by class identifier, every member early-
+// bound (vtable) and late-bound (IDispatch), the type library and resources,
+// registration and unloading. The DLL is registered in the test's wine
+// prefix before this runs; CORVANE_DLL names it.
+#include <gtest/gtest.h>
+#include <oaidl.h>
+#include <ole2.h>
+#include <oleauto.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "CorvaneV10.h"
+
+namespace {
+
+// {6EC7F1C7-4D11-4436-91C7-AE494CBA446B}
+constexpr IID kIID_v0 = {
+    0x6EC7F1C7, 0x4D11, 0x4436, {0x91, 0xC7, 0xAE, 0x49, 0x4C, 0xBA, 0x44, 0x6B}};
+
+template <class T>
+class Ptr {
+ public:
+  Ptr() = default;
+  Ptr(const Ptr&) = delete;
+  Ptr& operator=(const Ptr&) = delete;
+  ~Ptr() { reset(); }
+  T* operator->() const { return p_; }
+  T* get() const { return p_; }
+  T** put() {
+    reset();
+    return &p_;
+  }
+  void** put_void() { return reinterpret_cast<void**>(put()); }
+  void reset() {
+    if (p_ != nullptr) p_->Release();
+    p_ = nullptr;
+  }
+
+ private:
+  T* p_ = nullptr;
+};
+
+// The DLL under test, with Windows folder separators.
+std::wstring dll_path() {
+  const char* path = std::getenv("CORVANE_DLL");
+  if (path == nullptr) return L"";
+  std::wstring wide(path, path + std::strlen(path));
+  for (wchar_t& c : wide) {
+    if (c == L'/') c = L'\\';
+  }
+  return wide;
+}
+
+std::filesystem::path temp_file(const std::string& name) {
+  const auto dir = std::filesystem::temp_directory_path() / "corvane-com-tests";
+  std::filesystem::create_directories(dir);
+  std::filesystem::remove(dir / name);
+  return dir / name;
+}
+
+std::string read_file(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+struct OwnedBstr {
+  explicit OwnedBstr(const wchar_t* text) : b(SysAllocString(text)) {}
+  ~OwnedBstr() { SysFreeString(b); }
+  BSTR b;
+};
+
+// A String() array with the given lower bound, as a compiled client builds one.
+SAFEARRAY* strings(LONG lower, std::vector<std::wstring> items) {
+  SAFEARRAYBOUND bound{static_cast<ULONG>(items.size()), lower};
+  SAFEARRAY* a = SafeArrayCreate(VT_BSTR, 1, &bound);
+  for (size_t i = 0; i < items.size(); ++i) {
+    LONG index = lower + static_cast<LONG>(i);
+    OwnedBstr value(items[i].c_str());
+    SafeArrayPutElement(a, &index, value.b);
+  }
+  return a;
+}
+
+std::vector<std::wstring> contents(SAFEARRAY* a, LONG* lower = nullptr) {
+  std::vector<std::wstring> items;
+  if (a == nullptr) return items;
+  LONG lo = 0, hi = -1;
+  SafeArrayGetLBound(a, 1, &lo);
+  SafeArrayGetUBound(a, 1, &hi);
+  if (lower != nullptr) *lower = lo;
+  for (LONG i = lo; i <= hi; ++i) {
+    BSTR item = nullptr;
+    SafeArrayGetElement(a, &i, &item);
+    items.emplace_back(item == nullptr ? L"" : item);
+    SysFreeString(item);
+  }
+  return items;
+}
+
+void create(Ptr<_clsStringList>& list) {
+  ASSERT_EQ(CoCreateInstance(CLSID_clsStringList, nullptr, CLSCTX_INPROC_SERVER, IID__clsStringList,
+                             list.put_void()),
+            S_OK);
+}
+
+// Init with a fresh detail log; returns its path.
+std::filesystem::path init(_clsStringList* list, const std::string& log_name, LONG level = 2) {
+  const auto log = temp_file(log_name);
+  OwnedBstr detail(log.wstring().c_str());
+  OwnedBstr empty(L"");
+  LONG trace_level = level;
+  EXPECT_EQ(list->Init(&detail.b, &empty.b, &empty.b, &trace_level), S_OK);
+  return log;
+}
+
+TEST(Creation, ByProgIdAndClsidWithEveryInterface) {
+  CLSID clsid{};
+  ASSERT_EQ(CLSIDFromProgID(L"CorvaneV10.clsStringList", &clsid), S_OK);
+  EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_clsStringList));
+
+  Ptr<IUnknown> unknown;
+  ASSERT_EQ(
+      CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, unknown.put_void()),
+      S_OK);
+  Ptr<_clsStringList> current;
+  Ptr<IUnknown> earlier;
+  Ptr<IDispatch> dispatch;
+  Ptr<ISupportErrorInfo> error_info;
+  ASSERT_EQ(unknown->QueryInterface(IID__clsStringList, current.put_void()), S_OK);
+  ASSERT_EQ(unknown->QueryInterface(kIID_v0, earlier.put_void()), S_OK);
+  ASSERT_EQ(unknown->QueryInterface(IID_IDispatch, dispatch.put_void()), S_OK);
+  ASSERT_EQ(unknown->QueryInterface(IID_ISupportErrorInfo, error_info.put_void()), S_OK);
+  // The earlier identity is the same interface.
+  EXPECT_EQ(static_cast<void*>(earlier.get()), static_cast<void*>(current.get()));
+  EXPECT_EQ(static_cast<void*>(dispatch.get()), static_cast<void*>(current.get()));
+  EXPECT_EQ(error_info->InterfaceSupportsErrorInfo(IID__clsStringList), S_OK);
+  EXPECT_EQ(error_info->InterfaceSupportsErrorInfo(kIID_v0), S_OK);
+  EXPECT_EQ(error_info->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
+  Ptr<IUnknown> other;
+  EXPECT_EQ(unknown->QueryInterface(IID_IClassFactory, other.put_void()), E_NOINTERFACE);
+
+  Ptr<IUnknown> aggregated;
+  EXPECT_EQ(CoCreateInstance(clsid, unknown.get(), CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             aggregated.put_void()),
+            CLASS_E_NOAGGREGATION);
+}
+
+TEST(EarlyBound, FillReadReplace) {
+  Ptr<_clsStringList> list;
+  create(list);
+  const auto log = init(list.get(), "early.log");
+
+  VARIANT value;
+  VariantInit(&value);
+  value.vt = VT_ARRAY | VT_BSTR;
+  value.parray = strings(5, {L"a", L"b", L"c"});
+  ASSERT_EQ(list->put_StringList(value), S_OK);
+  VariantClear(&value);
+
+  VARIANT back;
+  VariantInit(&back);
+  ASSERT_EQ(list->get_StringList(&back), S_OK);
+  EXPECT_EQ(back.vt, VT_ARRAY | VT_BSTR);
+  LONG lower = 0;
+  EXPECT_EQ(contents(back.parray, &lower), (std::vector<std::wstring>{L"a", L"b", L"c"}));
+  EXPECT_EQ(lower, 5);
+  VariantClear(&back);
+
+  LONG index = 6;
+  OwnedBstr replacement(L"B");
+  ASSERT_EQ(list->ReplaceString(&index, &replacement.b), S_OK);
+  index = 9;
+  ASSERT_EQ(list->ReplaceString(&index, &replacement.b), S_OK);  // logged, not raised
+  BSTR null_string = nullptr;
+  index = 7;
+  ASSERT_EQ(list->ReplaceString(&index, &null_string), S_OK);  // a null string is empty
+  ASSERT_EQ(list->get_StringList(&back), S_OK);
+  EXPECT_EQ(contents(back.parray), (std::vector<std::wstring>{L"a", L"B", L""}));
+  VariantClear(&back);
+  EXPECT_NE(read_file(log).find("outside of range of array: 9"), std::string::npos);
+}
+
+TEST(EarlyBound, BadArgumentsNeverCrashOrRaise) {
+  Ptr<_clsStringList> list;
+  create(list);
+  const auto log = init(list.get(), "bad.log");
+
+  VARIANT number;
+  VariantInit(&number);
+  number.vt = VT_I4;
+  number.lVal = 3;
+  EXPECT_EQ(list->put_StringList(number), S_OK);
+  VARIANT back;
+  VariantInit(&back);
+  ASSERT_EQ(list->get_StringList(&back), S_OK);
+  EXPECT_EQ(back.vt, VT_ARRAY | VT_BSTR);
+  EXPECT_EQ(back.parray, nullptr);
+  EXPECT_NE(read_file(log).find("Unexpected parameter passed to StringList property"),
+            std::string::npos);
+
+  EXPECT_EQ(list->get_StringList(nullptr), E_POINTER);
+  OwnedBstr text(L"x");
+  EXPECT_EQ(list->ReplaceString(nullptr, &text.b), E_POINTER);
+  LONG index = 0;
+  EXPECT_EQ(list->ReplaceString(&index, nullptr), S_OK);  // no string: empty
+  EXPECT_EQ(list->TransferVBListBoxToStringList(nullptr), E_POINTER);
+  VARIANT not_a_box;
+  VariantInit(&not_a_box);
+  not_a_box.vt = VT_BSTR;
+  not_a_box.bstrVal = SysAllocString(L"List1");
+  EXPECT_EQ(list->TransferVBListBoxToStringList(&not_a_box), S_OK);
+  VariantClear(&not_a_box);
+  EXPECT_EQ(list->Init(nullptr, nullptr, nullptr, nullptr), E_POINTER);
+}
+
+TEST(EarlyBound, ListBoxTransferFromARegisteredControl) {
+  Ptr<_clsStringList> list;
+  create(list);
+  init(list.get(), "box.log");
+  Ptr<IDispatch> box;
+  CLSID box_clsid{};
+  ASSERT_EQ(CLSIDFromProgID(L"CorvaneTest.ListBox", &box_clsid), S_OK);
+  ASSERT_EQ(
+      CoCreateInstance(box_clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, box.put_void()),
+      S_OK);
+  for (const wchar_t* item : {L"zulu", L"alpha"}) {
+    DISPID add = 0;
+    LPOLESTR name = const_cast<LPOLESTR>(L"AddItem");
+    ASSERT_EQ(box->GetIDsOfNames(IID_NULL, &name, 1, 0, &add), S_OK);
+    VARIANT arg;
+    VariantInit(&arg);
+    arg.vt = VT_BSTR;
+    arg.bstrVal = SysAllocString(item);
+    DISPPARAMS params{&arg, nullptr, 1, 0};
+    ASSERT_EQ(box->Invoke(add, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+              S_OK);
+    VariantClear(&arg);
+  }
+  VARIANT control;
+  VariantInit(&control);
+  control.vt = VT_DISPATCH;
+  control.pdispVal = box.get();
+  ASSERT_EQ(list->TransferVBListBoxToStringList(&control), S_OK);
+  VARIANT back;
+  VariantInit(&back);
+  ASSERT_EQ(list->get_StringList(&back), S_OK);
+  EXPECT_EQ(contents(back.parray), (std::vector<std::wstring>{L"zulu", L"alpha"}));
+  VariantClear(&back);
+}
+
+// Late-bound calls, with by-reference arguments as a compiled VB client passes them.
+class LateBound : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    create(list_);
+    log_ = init(list_.get(), "late.log");
+    ASSERT_EQ(list_->QueryInterface(IID_IDispatch, dispatch_.put_void()), S_OK);
+  }
+  DISPID id(const wchar_t* name) {
+    DISPID result = DISPID_UNKNOWN;
+    LPOLESTR n = const_cast<LPOLESTR>(name);
+    EXPECT_EQ(dispatch_->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &result), S_OK)
+        << name;
+    return result;
+  }
+  // Arguments in call order (reversed into rgvarg here).
+  HRESULT call(DISPID member, WORD flags, std::vector<VARIANT> args, VARIANT* result = nullptr,
+               EXCEPINFO* exception = nullptr) {
+    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+    DISPID put_id = DISPID_PROPERTYPUT;
+    DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(),
+                      (flags & DISPATCH_PROPERTYPUT) ? &put_id : nullptr,
+                      static_cast<UINT>(reversed.size()), (flags & DISPATCH_PROPERTYPUT) ? 1u : 0u};
+    EXCEPINFO local{};
+    UINT arg_error = 0;
+    return dispatch_->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
+                             exception != nullptr ? exception : &local, &arg_error);
+  }
+  std::vector<std::wstring> list_contents() {
+    VARIANT back;
+    VariantInit(&back);
+    EXPECT_EQ(call(id(L"StringList"), DISPATCH_PROPERTYGET, {}, &back), S_OK);
+    EXPECT_EQ(back.vt, VT_ARRAY | VT_BSTR);
+    auto items = contents(back.parray);
+    VariantClear(&back);
+    return items;
+  }
+
+  Ptr<_clsStringList> list_;
+  Ptr<IDispatch> dispatch_;
+  std::filesystem::path log_;
+};
+
+TEST_F(LateBound, NamesGiveTheBindingDispids) {
+  const std::pair<const wchar_t*, DISPID> expected[] = {
+      {L"lfnMatchingPrefixLocation", 0x60030002},
+      {L"lfnFirstMatchingPrefix", 0x60030003},
+      {L"lfnMatch", 0x60030004},
+      {L"StringList", 0x68030001},
+      {L"TransferVBListBoxToStringList", 0x60030008},
+      {L"Init", 0x60030009},
+      {L"ReplaceString", 0x6003000A},
+      {L"AssignStringList", 0x6003000B},
+      {L"ppStringListDescriptor", 0x68030000},
+      {L"lfnMatchingPrefixLocationServerChange", 0x6003000C},
+      {L"bfnDescriptionContainsCode", 0x60030013},
+      {L"replacestring", 0x6003000A},  // names are not case-sensitive
+  };
+  for (const auto& [name, dispid] : expected) EXPECT_EQ(id(name), dispid) << name;
+  DISPID unknown = 0;
+  LPOLESTR n = const_cast<LPOLESTR>(L"NoSuchMember");
+  EXPECT_EQ(dispatch_->GetIDsOfNames(IID_NULL, &n, 1, 0, &unknown), DISP_E_UNKNOWNNAME);
+
+  UINT count = 0;
+  EXPECT_EQ(dispatch_->GetTypeInfoCount(&count), S_OK);
+  EXPECT_EQ(count, 1u);
+  Ptr<ITypeInfo> info;
+  ASSERT_EQ(dispatch_->GetTypeInfo(0, 0, info.put()), S_OK);
+  TYPEATTR* attributes = nullptr;
+  ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+  EXPECT_TRUE(IsEqualIID(attributes->guid, IID__clsStringList));
+  EXPECT_EQ(attributes->typekind, TKIND_DISPATCH);
+  info->ReleaseTypeAttr(attributes);
+}
+
+TEST_F(LateBound, ByReferenceArgumentsAsCompiledClientsPassThem) {
+  VARIANT value;
+  VariantInit(&value);
+  value.vt = VT_ARRAY | VT_BSTR;
+  value.parray = strings(0, {L"one", L"two"});
+  ASSERT_EQ(call(id(L"StringList"), DISPATCH_PROPERTYPUT, {value}), S_OK);
+  VariantClear(&value);
+  EXPECT_EQ(list_contents(), (std::vector<std::wstring>{L"one", L"two"}));
+
+  LONG index = 1;
+  BSTR text = SysAllocString(L"TWO");
+  VARIANT by_index, by_text;
+  VariantInit(&by_index);
+  VariantInit(&by_text);
+  by_index.vt = VT_BYREF | VT_I4;
+  by_index.plVal = &index;
+  by_text.vt = VT_BYREF | VT_BSTR;
+  by_text.pbstrVal = &text;
+  EXPECT_EQ(call(id(L"ReplaceString"), DISPATCH_METHOD, {by_index, by_text}), S_OK);
+  SysFreeString(text);
+  EXPECT_EQ(list_contents(), (std::vector<std::wstring>{L"one", L"TWO"}));
+
+  // By value works too: the dispatcher converts.
+  VARIANT zero, word;
+  VariantInit(&zero);
+  VariantInit(&word);
+  zero.vt = VT_I2;
+  zero.iVal = 0;
+  word.vt = VT_BSTR;
+  word.bstrVal = SysAllocString(L"ONE");
+  EXPECT_EQ(call(0x6003000A, DISPATCH_METHOD, {zero, word}), S_OK);
+  VariantClear(&word);
+  EXPECT_EQ(list_contents(), (std::vector<std::wstring>{L"ONE", L"TWO"}));
+}
+
+TEST_F(LateBound, ScriptVariablesByReferenceVariant) {
+  VARIANT value;
+  VariantInit(&value);
+  value.vt = VT_ARRAY | VT_BSTR;
+  value.parray = strings(0, {L"one", L"two"});
+  ASSERT_EQ(call(id(L"StringList"), DISPATCH_PROPERTYPUT, {value}), S_OK);
+  VariantClear(&value);
+
+  // A script's variables: a small integer and a string, each passed as a
+  // by-reference VARIANT.
+  VARIANT index_variable, text_variable;
+  VariantInit(&index_variable);
+  VariantInit(&text_variable);
+  index_variable.vt = VT_I2;
+  index_variable.iVal = 1;
+  text_variable.vt = VT_BSTR;
+  text_variable.bstrVal = SysAllocString(L"from script");
+  VARIANT by_ref_index, by_ref_text;
+  VariantInit(&by_ref_index);
+  VariantInit(&by_ref_text);
+  by_ref_index.vt = VT_BYREF | VT_VARIANT;
+  by_ref_index.pvarVal = &index_variable;
+  by_ref_text.vt = VT_BYREF | VT_VARIANT;
+  by_ref_text.pvarVal = &text_variable;
+  EXPECT_EQ(call(id(L"ReplaceString"), DISPATCH_METHOD, {by_ref_index, by_ref_text}), S_OK);
+  EXPECT_EQ(list_contents(), (std::vector<std::wstring>{L"one", L"from script"}));
+  EXPECT_EQ(index_variable.vt, VT_I2);  // the script's variable keeps its type
+  EXPECT_EQ(text_variable.vt, VT_BSTR);
+  VariantClear(&text_variable);
+}
+
+TEST_F(LateBound, WrongArgumentsFailCleanly) {
+  VARIANT object;
+  VariantInit(&object);
+  object.vt = VT_UNKNOWN;
+  object.punkVal = nullptr;
+  VARIANT text;
+  VariantInit(&text);
+  text.vt = VT_BSTR;
+  text.bstrVal = SysAllocString(L"x");
+  EXPECT_EQ(call(id(L"ReplaceString"), DISPATCH_METHOD, {object, text}), DISP_E_TYPEMISMATCH);
+  EXPECT_TRUE(FAILED(call(id(L"ReplaceString"), DISPATCH_METHOD, {text})));  // one missing
+  EXPECT_EQ(call(0x12345, DISPATCH_METHOD, {}), DISP_E_MEMBERNOTFOUND);
+  VariantClear(&text);
+  UINT count = 0;
+  EXPECT_EQ(dispatch_->GetTypeInfoCount(&count), S_OK);
+  EXPECT_EQ(dispatch_->Invoke(0x6003000A, IID_IDispatch, 0, DISPATCH_METHOD, nullptr, nullptr,
+                              nullptr, nullptr),
+            DISP_E_UNKNOWNINTERFACE);
+  // A put of anything but a string array: the member's own trap, success.
+  VARIANT number;
+  VariantInit(&number);
+  number.vt = VT_R8;
+  number.dblVal = 1.5;
+  EXPECT_EQ(call(id(L"StringList"), DISPATCH_PROPERTYPUT, {number}), S_OK);
+  EXPECT_TRUE(list_contents().empty());
+}
+
+// The members' slots, DISPIDs and parameters as the binding contract lists them.
+struct MemberContract {
+  const wchar_t* name;
+  int slot;
+  DISPID dispid;
+  INVOKEKIND kind;
+  std::vector<std::pair<VARTYPE, USHORT>> params;  // pointed-to type (| VT_BYREF) and flags
+};
+
+constexpr USHORT kInOut = PARAMFLAG_FIN | PARAMFLAG_FOUT;
+constexpr USHORT kRetval = PARAMFLAG_FOUT | PARAMFLAG_FRETVAL;
+constexpr VARTYPE kAddress = sizeof(void*) == 8 ? VT_I8 : VT_I4;
+
+std::vector<MemberContract> contract() {
+  return {
+      {L"lfnMatchingPrefixLocation",
+       7,
+       0x60030002,
+       INVOKE_FUNC,
+       {{VT_BYREF | VT_BSTR, kInOut}, {VT_BYREF | VT_I4, kInOut}, {VT_BYREF | VT_I4, kRetval}}},
+      {L"lfnFirstMatchingPrefix",
+       8,
+       0x60030003,
+       INVOKE_FUNC,
+       {{VT_BYREF | VT_BSTR, kInOut}, {VT_BYREF | VT_I4, kRetval}}},
+      {L"lfnMatch",
+       9,
+       0x60030004,
+       INVOKE_FUNC,
+       {{VT_BYREF | VT_BSTR, kInOut},
+        {VT_BYREF | VT_BOOL, kInOut | PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT},
+        {VT_BYREF | VT_VARIANT, kRetval}}},
+      {L"StringList", 10, 0x68030001, INVOKE_PROPERTYGET, {{VT_BYREF | VT_VARIANT, kRetval}}},
+      {L"StringList", 11, 0x68030001, INVOKE_PROPERTYPUT, {{VT_VARIANT, PARAMFLAG_FIN}}},
+      {L"TransferVBListBoxToStringList",
+       12,
+       0x60030008,
+       INVOKE_FUNC,
+       {{VT_BYREF | VT_VARIANT, kInOut}}},
+      {L"Init",
+       13,
+       0x60030009,
+       INVOKE_FUNC,
+       {{VT_BYREF | VT_BSTR, kInOut},
+        {VT_BYREF | VT_BSTR, kInOut},
+        {VT_BYREF | VT_BSTR, kInOut},
+        {VT_BYREF | VT_I4, kInOut}}},
+      {L"ReplaceString",
+       14,
+       0x6003000A,
+       INVOKE_FUNC,
+       {{VT_BYREF | VT_I4, kInOut}, {VT_BYREF | VT_BSTR, kInOut}}},
+      {L"AssignStringList", 15, 0x6003000B, INVOKE_FUNC, {{VT_BYREF | kAddress, kInOut}}},
+      {L"ppStringListDescriptor",
+       16,
+       0x68030000,
+       INVOKE_PROPERTYGET,
+       {{VT_BYREF | kAddress, kRetval}}},
+      {L"lfnMatchingPrefixLocationServerChange",
+       17,
+       0x6003000C,
+       INVOKE_FUNC,
+       {{VT_BYREF | VT_BSTR, kInOut},
+        {VT_BYREF | VT_I4, kInOut},
+        {VT_BYREF | VT_BOOL, kInOut | PARAMFLAG_FOPT},
+        {VT_BYREF | VT_I4, kRetval}}},
+      {L"bfnDescriptionContainsCode",
+       18,
+       0x60030013,
+       INVOKE_FUNC,
+       {{VT_BYREF | VT_BSTR, kInOut}, {VT_BYREF | VT_BOOL, kRetval}}},
+  };
+}
+
+class TypeLibrary : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(dll_path().empty()) << "CORVANE_DLL is not set";
+    ASSERT_EQ(LoadTypeLibEx(dll_path().c_str(), REGKIND_NONE, library_.put()), S_OK);
+  }
+  Ptr<ITypeLib> library_;
+};
+
+TEST_F(TypeLibrary, LibraryInterfaceClassAndAlias) {
+  TLIBATTR* lib = nullptr;
+  ASSERT_EQ(library_->GetLibAttr(&lib), S_OK);
+  EXPECT_TRUE(IsEqualGUID(lib->guid, LIBID_CorvaneV10));
+  EXPECT_EQ(lib->wMajorVerNum, 4);
+  EXPECT_EQ(lib->wMinorVerNum, 1);
+  library_->ReleaseTLibAttr(lib);
+  BSTR name = nullptr;
+  ASSERT_EQ(library_->GetDocumentation(-1, &name, nullptr, nullptr, nullptr), S_OK);
+  EXPECT_STREQ(name, L"CorvaneV10");
+  SysFreeString(name);
+
+  Ptr<ITypeInfo> dispatch;
+  ASSERT_EQ(library_->GetTypeInfoOfGuid(IID__clsStringList, dispatch.put()), S_OK);
+  TYPEATTR* attributes = nullptr;
+  ASSERT_EQ(dispatch->GetTypeAttr(&attributes), S_OK);
+  EXPECT_EQ(attributes->wMajorVerNum, 1);
+  EXPECT_EQ(attributes->wMinorVerNum, 1);
+  const WORD wanted =
+      TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE;
+  EXPECT_EQ(attributes->wTypeFlags & wanted, wanted);
+  dispatch->ReleaseTypeAttr(attributes);
+  // The vtable view carries the automation-compatible flag.
+  HREFTYPE ref = 0;
+  ASSERT_EQ(dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref), S_OK);
+  Ptr<ITypeInfo> vtable;
+  ASSERT_EQ(dispatch->GetRefTypeInfo(ref, vtable.put()), S_OK);
+  ASSERT_EQ(vtable->GetTypeAttr(&attributes), S_OK);
+  EXPECT_NE(attributes->wTypeFlags & TYPEFLAG_FOLEAUTOMATION, 0);
+  EXPECT_NE(attributes->wTypeFlags & TYPEFLAG_FDUAL, 0);
+  vtable->ReleaseTypeAttr(attributes);
+
+  Ptr<ITypeInfo> coclass;
+  ASSERT_EQ(library_->GetTypeInfoOfGuid(CLSID_clsStringList, coclass.put()), S_OK);
+  ASSERT_EQ(coclass->GetTypeAttr(&attributes), S_OK);
+  EXPECT_EQ(attributes->typekind, TKIND_COCLASS);
+  EXPECT_EQ(attributes->wMajorVerNum, 1);
+  EXPECT_EQ(attributes->wMinorVerNum, 1);
+  EXPECT_NE(attributes->wTypeFlags & TYPEFLAG_FCANCREATE, 0);
+  coclass->ReleaseTypeAttr(attributes);
+  INT impl_flags = 0;
+  ASSERT_EQ(coclass->GetImplTypeFlags(0, &impl_flags), S_OK);
+  EXPECT_NE(impl_flags & IMPLTYPEFLAG_FDEFAULT, 0);
+  ASSERT_EQ(coclass->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr), S_OK);
+  EXPECT_STREQ(name, L"clsStringList");
+  SysFreeString(name);
+
+  Ptr<ITypeInfo> alias;
+  ASSERT_EQ(library_->GetTypeInfoOfGuid(kIID_v0, alias.put()), S_OK);
+  ASSERT_EQ(alias->GetTypeAttr(&attributes), S_OK);
+  EXPECT_EQ(attributes->typekind, TKIND_ALIAS);
+  EXPECT_EQ(attributes->wMajorVerNum, 1);
+  EXPECT_EQ(attributes->wMinorVerNum, 0);
+  EXPECT_NE(attributes->wTypeFlags & TYPEFLAG_FHIDDEN, 0);
+  ASSERT_EQ(attributes->tdescAlias.vt, VT_USERDEFINED);
+  Ptr<ITypeInfo> aliased;
+  ASSERT_EQ(alias->GetRefTypeInfo(attributes->tdescAlias.hreftype, aliased.put()), S_OK);
+  alias->ReleaseTypeAttr(attributes);
+  ASSERT_EQ(aliased->GetTypeAttr(&attributes), S_OK);
+  EXPECT_TRUE(IsEqualGUID(attributes->guid, IID__clsStringList));
+  aliased->ReleaseTypeAttr(attributes);
+  ASSERT_EQ(alias->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr), S_OK);
+  EXPECT_STREQ(name, L"clsStringList___v0");
+  SysFreeString(name);
+}
+
+TEST_F(TypeLibrary, MembersKeepTheirSlotsDispidsAndParameters) {
+  Ptr<ITypeInfo> dispatch;
+  ASSERT_EQ(library_->GetTypeInfoOfGuid(IID__clsStringList, dispatch.put()), S_OK);
+  HREFTYPE ref = 0;
+  ASSERT_EQ(dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref), S_OK);
+  Ptr<ITypeInfo> vtable;
+  ASSERT_EQ(dispatch->GetRefTypeInfo(ref, vtable.put()), S_OK);
+  TYPEATTR* attributes = nullptr;
+  ASSERT_EQ(vtable->GetTypeAttr(&attributes), S_OK);
+  EXPECT_EQ(attributes->typekind, TKIND_INTERFACE);
+  EXPECT_EQ(attributes->cFuncs, 12);
+  EXPECT_EQ(attributes->cbSizeVft, 19 * sizeof(void*));
+  vtable->ReleaseTypeAttr(attributes);
+
+  const auto members = contract();
+  for (UINT i = 0; i < members.size(); ++i) {
+    FUNCDESC* f = nullptr;
+    ASSERT_EQ(vtable->GetFuncDesc(i, &f), S_OK);
+    const MemberContract& m = members[i];
+    BSTR name = nullptr;
+    vtable->GetDocumentation(f->memid, &name, nullptr, nullptr, nullptr);
+    EXPECT_STREQ(name, m.name);
+    SysFreeString(name);
+    EXPECT_EQ(f->oVft, m.slot * static_cast<int>(sizeof(void*))) << i;
+    EXPECT_EQ(f->memid, m.dispid) << i;
+    EXPECT_EQ(f->invkind, m.kind) << i;
+    EXPECT_EQ(f->elemdescFunc.tdesc.vt, VT_HRESULT) << i;
+    ASSERT_EQ(f->cParams, static_cast<SHORT>(m.params.size())) << i;
+    for (SHORT p = 0; p < f->cParams; ++p) {
+      const TYPEDESC& t = f->lprgelemdescParam[p].tdesc;
+      const VARTYPE vt = t.vt == VT_PTR ? static_cast<VARTYPE>(VT_BYREF | t.lptdesc->vt) : t.vt;
+      EXPECT_EQ(vt, m.params[p].first) << i << " parameter " << p;
+      EXPECT_EQ(f->lprgelemdescParam[p].paramdesc.wParamFlags, m.params[p].second)
+          << i << " parameter " << p;
+    }
+    if (i == 2) {  // lfnMatch: bMatchAsLong defaults to False
+      const PARAMDESC& d = f->lprgelemdescParam[1].paramdesc;
+      ASSERT_NE(d.pparamdescex, nullptr);
+      EXPECT_EQ(V_VT(&d.pparamdescex->varDefaultValue), VT_BOOL);
+      EXPECT_EQ(V_BOOL(&d.pparamdescex->varDefaultValue), VARIANT_FALSE);
+    }
+    vtable->ReleaseFuncDesc(f);
+  }
+}
+
+TEST(Resources, InterfaceListAndVersion) {
+  HMODULE module = LoadLibraryExW(dll_path().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr);
+  HRSRC found = FindResourceW(module, L"_IID_CLSSTRINGLIST", L"CUSTOM");
+  ASSERT_NE(found, nullptr);
+  ASSERT_EQ(SizeofResource(module, found), 36u);
+  const auto* bytes = static_cast<const unsigned char*>(LockResource(LoadResource(module, found)));
+  DWORD count = 0;
+  std::memcpy(&count, bytes, 4);
+  EXPECT_EQ(count, 32u);
+  GUID first{}, second{};
+  std::memcpy(&first, bytes + 4, 16);
+  std::memcpy(&second, bytes + 20, 16);
+  EXPECT_TRUE(IsEqualGUID(first, kIID_v0));
+  EXPECT_TRUE(IsEqualGUID(second, IID__clsStringList));
+  EXPECT_NE(FindResourceW(module, MAKEINTRESOURCEW(1), L"TYPELIB"), nullptr);
+  FreeLibrary(module);
+
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(dll_path().c_str(), &ignored);
+  ASSERT_GT(size, 0u);
+  std::vector<char> info(size);
+  ASSERT_TRUE(GetFileVersionInfoW(dll_path().c_str(), 0, size, info.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(1, 4));
+}
+
+using Entry = HRESULT(STDAPICALLTYPE*)();
+
+// One of the DLL's exports.
+Entry export_of(HMODULE module, const char* name) {
+  return reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+bool key_exists(const std::wstring& key) {
+  HKEY h = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+  RegCloseKey(h);
+  return true;
+}
+
+std::wstring value_of(const std::wstring& key, const wchar_t* name = nullptr) {
+  wchar_t data[512] = {};
+  DWORD size = sizeof data;
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) !=
+      ERROR_SUCCESS) {
+    return L"<missing>";
+  }
+  return data;
+}
+
+TEST(Registration, RegisterWritesAndUnregisterRemovesExactlyTheKeys) {
+  HMODULE module = LoadLibraryW(dll_path().c_str());
+  ASSERT_NE(module, nullptr);
+  Entry unregister = export_of(module, "DllUnregisterServer");
+  Entry reregister = export_of(module, "DllRegisterServer");
+  ASSERT_NE(unregister, nullptr);
+  ASSERT_NE(reregister, nullptr);
+
+  const std::wstring cls = L"CLSID\\{4C80A6D8-AE04-4B5F-A6BD-281875877CCF}";
+  const std::wstring keys[] = {cls, L"CorvaneV10.clsStringList",
+                               L"TypeLib\\{489EA435-6CD9-4820-986B-7CBA9CC7E606}",
+                               L"Interface\\{6E971FC3-B191-4FA0-A578-72A13975EBB7}",
+                               L"Interface\\{6EC7F1C7-4D11-4436-91C7-AE494CBA446B}"};
+  ASSERT_EQ(unregister(), S_OK);
+  for (const auto& key : keys) EXPECT_FALSE(key_exists(key)) << std::string(key.begin(), key.end());
+
+  ASSERT_EQ(reregister(), S_OK);
+  for (const auto& key : keys) EXPECT_TRUE(key_exists(key)) << std::string(key.begin(), key.end());
+  EXPECT_EQ(value_of(cls + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
+  EXPECT_EQ(_wcsicmp(value_of(cls + L"\\InprocServer32").c_str(), dll_path().c_str()), 0);
+  EXPECT_EQ(value_of(cls + L"\\ProgID"), L"CorvaneV10.clsStringList");
+  EXPECT_EQ(value_of(L"CorvaneV10.clsStringList\\CLSID"),
+            L"{4C80A6D8-AE04-4B5F-A6BD-281875877CCF}");
+  EXPECT_EQ(value_of(L"CorvaneV10.clsStringList\\CurVer"), L"CorvaneV10.clsStringList");
+  EXPECT_EQ(value_of(L"Interface\\{6EC7F1C7-4D11-4436-91C7-AE494CBA446B}\\Forward"),
+            L"{6E971FC3-B191-4FA0-A578-72A13975EBB7}");
+  EXPECT_TRUE(key_exists(L"TypeLib\\{489EA435-6CD9-4820-986B-7CBA9CC7E606}\\4.1"));
+  FreeLibrary(module);
+}
+
+TEST(Lifetime, TheDllUnloadsWhenTheLastObjectAndLockGo) {
+  CoFreeUnusedLibrariesEx(0, 0);
+  Ptr<IClassFactory> factory;
+  ASSERT_EQ(CoGetClassObject(CLSID_clsStringList, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                             factory.put_void()),
+            S_OK);
+  HMODULE module = GetModuleHandleW(L"Corvane.dll");
+  ASSERT_NE(module, nullptr);
+  Entry can_unload = export_of(module, "DllCanUnloadNow");
+  ASSERT_NE(can_unload, nullptr);
+
+  EXPECT_EQ(can_unload(), S_FALSE);  // the factory is held
+  Ptr<_clsStringList> list;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID__clsStringList, list.put_void()), S_OK);
+  init(list.get(), "lifetime.log");  // fills the apartment's values
+  ASSERT_EQ(factory->LockServer(TRUE), S_OK);
+  factory.reset();
+  EXPECT_EQ(can_unload(), S_FALSE);  // the object and the lock
+  list.reset();
+  EXPECT_EQ(can_unload(), S_FALSE);  // the lock
+  ASSERT_EQ(CoGetClassObject(CLSID_clsStringList, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                             factory.put_void()),
+            S_OK);
+  ASSERT_EQ(factory->LockServer(FALSE), S_OK);
+  factory.reset();
+  EXPECT_EQ(can_unload(), S_OK);
+
+  CoFreeUnusedLibrariesEx(0, 0);
+  EXPECT_EQ(GetModuleHandleW(L"Corvane.dll"), nullptr);
+  // Loaded again, it works as before.
+  create(list);
+  const auto log = init(list.get(), "reloaded.log");
+  LONG index = 0;
+  OwnedBstr text(L"x");
+  EXPECT_EQ(list->ReplaceString(&index, &text.b), S_OK);
+  EXPECT_NE(read_file(log).find("No strings in StringList"), std::string::npos);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
+  const int result = RUN_ALL_TESTS();
+  CoUninitialize();
+  return result;
+}

@@ -1,0 +1,227 @@
+// A stand-in for the host's list-box control, as a registered in-process COM
+// server (programmatic identifier CorvaneTest.ListBox) so that scripts can
+// create one. It answers the list-box interface identifier and offers
+// ListCount and List(index), plus AddItem(text) and Clear for the script to
+// fill it, and Describe(array), which writes a string array as
+// "lower..upper:item|item" (wine's script engine cannot index a String()
+// array, so the script reads the list through this).
+#include <oaidl.h>
+#include <oleauto.h>
+#include <olectl.h>
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+namespace {
+
+// {47F22818-9ACB-45FA-9152-48E7D039B69A}
+constexpr CLSID kClsid = {
+    0x47F22818, 0x9ACB, 0x45FA, {0x91, 0x52, 0x48, 0xE7, 0xD0, 0x39, 0xB6, 0x9A}};
+constexpr const wchar_t* kClsidText = L"{47F22818-9ACB-45FA-9152-48E7D039B69A}";
+constexpr const wchar_t* kProgId = L"CorvaneTest.ListBox";
+// The list-box interface of the host's forms runtime.
+constexpr IID kIID_ListBox = {
+    0x33AD4F11, 0x6699, 0x11CF, {0xB7, 0x0C, 0x00, 0xAA, 0x00, 0x60, 0xD3, 0x93}};
+
+enum : DISPID { kListCount = 1, kList = 2, kAddItem = 3, kClear = 4, kDescribe = 5 };
+
+std::wstring describe(const VARIANT& argument) {
+  const VARIANT* v = &argument;
+  while (v->vt == (VT_BYREF | VT_VARIANT)) v = v->pvarVal;
+  SAFEARRAY* array = nullptr;
+  if (v->vt == (VT_ARRAY | VT_BSTR)) array = v->parray;
+  if (v->vt == (VT_BYREF | VT_ARRAY | VT_BSTR)) array = *v->pparray;
+  if (array == nullptr) return v->vt == (VT_ARRAY | VT_BSTR) ? L"no array" : L"not a string array";
+  LONG lower = 0, upper = -1;
+  SafeArrayGetLBound(array, 1, &lower);
+  SafeArrayGetUBound(array, 1, &upper);
+  std::wstring text = std::to_wstring(lower) + L".." + std::to_wstring(upper) + L":";
+  for (LONG i = lower; i <= upper; ++i) {
+    BSTR item = nullptr;
+    SafeArrayGetElement(array, &i, &item);
+    if (i > lower) text += L"|";
+    text += item == nullptr ? L"" : item;
+    SysFreeString(item);
+  }
+  return text;
+}
+
+HINSTANCE g_instance = nullptr;
+std::atomic<long> g_objects{0};
+
+class ListBox final : public IDispatch {
+ public:
+  ListBox() { ++g_objects; }
+  ~ListBox() { --g_objects; }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (ppv == nullptr) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+        IsEqualIID(riid, kIID_ListBox)) {
+      *ppv = static_cast<IDispatch*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                          DISPID* ids) override {
+    HRESULT hr = S_OK;
+    for (UINT i = 0; i < count; ++i) {
+      const std::wstring name = names[i];
+      if (_wcsicmp(name.c_str(), L"ListCount") == 0) {
+        ids[i] = kListCount;
+      } else if (_wcsicmp(name.c_str(), L"List") == 0) {
+        ids[i] = kList;
+      } else if (_wcsicmp(name.c_str(), L"AddItem") == 0) {
+        ids[i] = kAddItem;
+      } else if (_wcsicmp(name.c_str(), L"Clear") == 0) {
+        ids[i] = kClear;
+      } else if (_wcsicmp(name.c_str(), L"Describe") == 0) {
+        ids[i] = kDescribe;
+      } else {
+        ids[i] = DISPID_UNKNOWN;
+        hr = DISP_E_UNKNOWNNAME;
+      }
+    }
+    return hr;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO*, UINT*) override {
+    const UINT args = params == nullptr ? 0 : params->cArgs;
+    switch (id) {
+      case kListCount:
+        if (result == nullptr) return S_OK;
+        VariantInit(result);
+        result->vt = VT_I2;
+        result->iVal = static_cast<SHORT>(items_.size());
+        return S_OK;
+      case kList: {
+        if (args != 1) return DISP_E_BADPARAMCOUNT;
+        VARIANT index;
+        VariantInit(&index);
+        if (FAILED(VariantChangeType(&index, &params->rgvarg[0], 0, VT_I4)))
+          return DISP_E_TYPEMISMATCH;
+        if (index.lVal < 0 || static_cast<size_t>(index.lVal) >= items_.size())
+          return DISP_E_BADINDEX;
+        if (result == nullptr) return S_OK;
+        VariantInit(result);
+        result->vt = VT_BSTR;
+        result->bstrVal = SysAllocString(items_[static_cast<size_t>(index.lVal)].c_str());
+        return S_OK;
+      }
+      case kAddItem: {
+        if (args != 1) return DISP_E_BADPARAMCOUNT;
+        VARIANT text;
+        VariantInit(&text);
+        if (FAILED(VariantChangeType(&text, &params->rgvarg[0], 0, VT_BSTR)))
+          return DISP_E_TYPEMISMATCH;
+        items_.emplace_back(text.bstrVal == nullptr ? L"" : text.bstrVal);
+        VariantClear(&text);
+        return S_OK;
+      }
+      case kClear:
+        items_.clear();
+        return S_OK;
+      case kDescribe:
+        if (args != 1) return DISP_E_BADPARAMCOUNT;
+        if (result != nullptr) {
+          VariantInit(result);
+          result->vt = VT_BSTR;
+          result->bstrVal = SysAllocString(describe(params->rgvarg[0]).c_str());
+        }
+        return S_OK;
+      default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+  }
+
+ private:
+  std::atomic<ULONG> refs_{1};
+  std::vector<std::wstring> items_;
+};
+
+class Factory final : public IClassFactory {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
+      *ppv = static_cast<IClassFactory*>(this);
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
+    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    auto* box = new ListBox();
+    const HRESULT hr = box->QueryInterface(riid, ppv);
+    box->Release();
+    return hr;
+  }
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+};
+
+Factory g_factory;
+
+bool set_value(const std::wstring& key, const wchar_t* name, const std::wstring& data) {
+  HKEY handle = nullptr;
+  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                      &handle, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const LONG rc =
+      RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                     static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(handle);
+  return rc == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) g_instance = instance;
+  return TRUE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
+  if (!IsEqualCLSID(clsid, kClsid)) return CLASS_E_CLASSNOTAVAILABLE;
+  return g_factory.QueryInterface(riid, ppv);
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+  return g_objects.load() == 0 ? S_OK : S_FALSE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
+  wchar_t path[MAX_PATH];
+  if (GetModuleFileNameW(g_instance, path, MAX_PATH) == 0) return SELFREG_E_CLASS;
+  const std::wstring cls = std::wstring(L"CLSID\\") + kClsidText;
+  const bool ok = set_value(cls, nullptr, kProgId) &&
+                  set_value(cls + L"\\InprocServer32", nullptr, path) &&
+                  set_value(cls + L"\\InprocServer32", L"ThreadingModel", L"Apartment") &&
+                  set_value(cls + L"\\ProgID", nullptr, kProgId) &&
+                  set_value(std::wstring(kProgId) + L"\\CLSID", nullptr, kClsidText);
+  return ok ? S_OK : SELFREG_E_CLASS;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + kClsidText).c_str());
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId);
+  return S_OK;
+}
