@@ -8,6 +8,7 @@
 
 #include "automation/ole_types.h"
 #include "automation/variant.h"
+#include "string_list/compare_text.h"
 
 namespace corvane {
 
@@ -35,6 +36,28 @@ class clsStringList {
   // logged, not raised.
   void ReplaceString(std::int32_t lIndex, OleStringView sReplacementString);
 
+  // Exact match by binary search: the index of an entry equal to sTarget
+  // (as text ignoring case, or as long integers), or -1, as a 32-bit integer
+  // variant; the 16-bit -1 when no search ran (a target that is no number).
+  Variant lfnMatch(OleStringView sTarget, bool bMatchAsLong = false);
+
+  // Prefix location: the first entry of the run that begins with the prefix
+  // (ignoring case), else the last entry that sorts before it. CompareType
+  // is accepted and ignored.
+  std::int32_t lfnMatchingPrefixLocation(OleStringView sTargetPrefix, std::int32_t CompareType);
+  std::int32_t lfnFirstMatchingPrefix(OleStringView sTargetPrefix);
+
+  // The lowest index whose description (its code ignored unless
+  // bDescriptionWithCode) equals the text, ignoring case; on a match the text
+  // becomes the stored entry. -1 when nothing matches.
+  std::int32_t lfnMatchingPrefixLocationServerChange(OleString& sTargetPrefix,
+                                                     std::int32_t CompareType,
+                                                     bool bDescriptionWithCode = false);
+
+  // Whether a description ends in a numeric code in parentheses. Raises its
+  // errors to the caller (error 5 for an empty description).
+  bool bfnDescriptionContainsCode(OleStringView sDesc);
+
   // The list as it is held (null while never filled).
   SAFEARRAY* string_list() const { return m_sStringList; }
 
@@ -44,6 +67,14 @@ class clsStringList {
   // Empties the list: an owned array is destroyed with its strings, a shared
   // one is only let go of, so the caller's strings stay untouched.
   void erase_list();
+
+  std::int32_t lfnMatchText(OleStringView sTarget);
+  std::int32_t lfnMatchLong(std::int32_t lTarget);
+  std::int32_t lfnNextString(OleStringView sTargetPrefix, std::int32_t lStart,
+                             std::int16_t iDirection);
+  OleString sfnSubStringWithoutCode(OleStringView sDesc);
+  // The first n characters of entry i (all of it when shorter), lowercased.
+  OleStringView head_of_entry(std::int32_t i, std::size_t n, LowercaseText& buffer) const;
 
   SAFEARRAY* m_sStringList = nullptr;
   SAFEARRAY m_tStringListSA{};

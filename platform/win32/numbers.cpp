@@ -8,4 +8,11 @@ bool is_numeric_text(OleStringView text) {
   return SUCCEEDED(VarR8FromStr(terminated.data(), LOCALE_USER_DEFAULT, 0, &value));
 }
 
+std::optional<std::int32_t> long_from_text(OleStringView text) {
+  OleString terminated(text);
+  LONG value = 0;
+  if (FAILED(VarI4FromStr(terminated.data(), LOCALE_USER_DEFAULT, 0, &value))) return std::nullopt;
+  return value;
+}
+
 }  // namespace corvane::platform

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "automation/bstr.h"
 #include "string_list/com/com_boundary.h"
 #include "string_list/com/com_module.h"
 #include "string_list/com/dispatch_arguments.h"
@@ -106,16 +107,31 @@ HRESULT StringListObject::InterfaceSupportsErrorInfo(REFIID riid) {
              : S_FALSE;
 }
 
-HRESULT StringListObject::lfnMatchingPrefixLocation(BSTR*, LONG*, LONG*) {
-  return not_built();
+HRESULT StringListObject::lfnMatchingPrefixLocation(BSTR* sTargetPrefix, LONG* CompareType,
+                                                    LONG* result) {
+  if (result == nullptr) return E_POINTER;
+  return at_boundary([&] {
+    *result = list_.lfnMatchingPrefixLocation(text_of(sTargetPrefix),
+                                              CompareType == nullptr ? 0 : *CompareType);
+    return S_OK;
+  });
 }
 
-HRESULT StringListObject::lfnFirstMatchingPrefix(BSTR*, LONG*) {
-  return not_built();
+HRESULT StringListObject::lfnFirstMatchingPrefix(BSTR* sTargetPrefix, LONG* result) {
+  if (result == nullptr) return E_POINTER;
+  return at_boundary([&] {
+    *result = list_.lfnFirstMatchingPrefix(text_of(sTargetPrefix));
+    return S_OK;
+  });
 }
 
-HRESULT StringListObject::lfnMatch(BSTR*, VARIANT_BOOL*, VARIANT*) {
-  return not_built();
+HRESULT StringListObject::lfnMatch(BSTR* sTarget, VARIANT_BOOL* bMatchAsLong, VARIANT* result) {
+  if (result == nullptr) return E_POINTER;
+  return at_boundary([&] {
+    const bool as_long = bMatchAsLong != nullptr && *bMatchAsLong != VARIANT_FALSE;
+    *result = list_.lfnMatch(text_of(sTarget), as_long).release();
+    return S_OK;
+  });
 }
 
 HRESULT StringListObject::get_StringList(VARIANT* result) {
@@ -176,13 +192,33 @@ HRESULT StringListObject::get_ppStringListDescriptor(LONG*) {
 }
 #endif
 
-HRESULT StringListObject::lfnMatchingPrefixLocationServerChange(BSTR*, LONG*, VARIANT_BOOL*,
-                                                                LONG*) {
-  return not_built();
+HRESULT StringListObject::lfnMatchingPrefixLocationServerChange(BSTR* sTargetPrefix,
+                                                                LONG* CompareType,
+                                                                VARIANT_BOOL* bDescriptionWithCode,
+                                                                LONG* result) {
+  if (result == nullptr) return E_POINTER;
+  return at_boundary([&] {
+    OleString text(text_of(sTargetPrefix));
+    const bool with_code =
+        bDescriptionWithCode != nullptr && *bDescriptionWithCode != VARIANT_FALSE;
+    *result = list_.lfnMatchingPrefixLocationServerChange(
+        text, CompareType == nullptr ? 0 : *CompareType, with_code);
+    // On a match the caller's variable receives the stored entry.
+    if (*result >= 0 && sTargetPrefix != nullptr) {
+      Bstr entry(text);
+      SysFreeString(*sTargetPrefix);
+      *sTargetPrefix = entry.release();
+    }
+    return S_OK;
+  });
 }
 
-HRESULT StringListObject::bfnDescriptionContainsCode(BSTR*, VARIANT_BOOL*) {
-  return not_built();
+HRESULT StringListObject::bfnDescriptionContainsCode(BSTR* sDesc, VARIANT_BOOL* result) {
+  if (result == nullptr) return E_POINTER;
+  return at_boundary([&] {
+    *result = list_.bfnDescriptionContainsCode(text_of(sDesc)) ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  });
 }
 
 }  // namespace corvane::com

@@ -1,0 +1,131 @@
+// Prefix location: a binary search for an entry that begins with a prefix,
+// the walk from its last probe to the result, and the linear search for a
+// description.
+#include "automation/bstr.h"
+#include "automation/error.h"
+#include "automation/safe_array.h"
+#include "string_list/clsStringList.h"
+#include "string_list/compare_text.h"
+#include "trace/error_trap.h"
+
+namespace corvane {
+
+namespace {
+
+using modVBTrace::member_msgbox_trap;
+
+constexpr modVBTrace::ErrorTrap kLocationTrap =
+    member_msgbox_trap(OLESTR("in Corvane.clsStringList.lfnMatchingPrefixLocation."));
+constexpr modVBTrace::ErrorTrap kFirstTrap =
+    member_msgbox_trap(OLESTR("in Corvane.clsStringList.lfnFirstMatchingPrefix."));
+constexpr modVBTrace::ErrorTrap kServerChangeTrap =
+    member_msgbox_trap(OLESTR("in Corvane.clsStringList.lfnMatchingPrefixLocationServerChange."));
+constexpr modVBTrace::ErrorTrap kNextStringTrap =
+    member_msgbox_trap(OLESTR("in Corvane.clsStringList.lfnNextString."));
+
+}  // namespace
+
+OleStringView clsStringList::head_of_entry(std::int32_t i, std::size_t n,
+                                           LowercaseText& buffer) const {
+  const OleStringView entry = bstr_view(string_element(m_sStringList, i));
+  return buffer.assign(entry.substr(0, n));
+}
+
+std::int32_t clsStringList::lfnMatchingPrefixLocation(OleStringView sTargetPrefix,
+                                                      std::int32_t /*CompareType*/) {
+  std::int32_t result = 0;
+  modVBTrace::trapped(kLocationTrap, [&] {
+    std::int32_t lLow = 0;
+    try {
+      lLow = array_lower_bound(m_sStringList);
+    } catch (const AutomationError&) {
+      return;  // no list: 0, without a message
+    }
+    std::int32_t lHigh = array_upper_bound(m_sStringList);
+    const std::size_t n = sTargetPrefix.size();
+    const LowercaseText target(sTargetPrefix);
+    LowercaseText head;
+    std::int32_t lMid = 0;
+    while (lLow <= lHigh) {
+      lMid = binary_search_midpoint(lLow, lHigh);
+      const std::int32_t rc = lfnCompareText(target.view(), head_of_entry(lMid, n, head));
+      if (rc == 0) break;
+      if (rc < 0) {
+        lHigh = lMid - 1;
+      } else {
+        lLow = lMid + 1;
+      }
+    }
+    // The last probe once more (entry 0 when there was none).
+    const auto rc =
+        static_cast<std::int16_t>(lfnCompareText(target.view(), head_of_entry(lMid, n, head)));
+    result = lfnNextString(sTargetPrefix, lMid, rc);
+  });
+  return result;
+}
+
+std::int32_t clsStringList::lfnFirstMatchingPrefix(OleStringView sTargetPrefix) {
+  std::int32_t result = 0;
+  modVBTrace::trapped(kFirstTrap, [&] { result = lfnMatchingPrefixLocation(sTargetPrefix, 0); });
+  return result;
+}
+
+std::int32_t clsStringList::lfnNextString(OleStringView sTargetPrefix, std::int32_t lStart,
+                                          std::int16_t iDirection) {
+  std::int32_t result = 0;
+  modVBTrace::trapped(kNextStringTrap, [&] {
+    const std::size_t n = sTargetPrefix.size();
+    const LowercaseText target(sTargetPrefix);
+    LowercaseText head;
+    std::int32_t lFound = -1;
+    if (iDirection >= 0) {
+      // Down to index 0 (not the lower bound) for the last entry that sorts
+      // before the prefix.
+      for (std::int32_t i = lStart; i >= 0; --i) {
+        if (lfnCompareText(head_of_entry(i, n, head), target.view()) < 0) {
+          lFound = i;
+          break;
+        }
+      }
+      result = iDirection == 0 ? lFound + 1 : lFound;
+    } else {
+      // Up to the end for the first entry that sorts after the prefix.
+      const std::int32_t lUB = array_upper_bound(m_sStringList);
+      for (std::int32_t i = lStart; i <= lUB; ++i) {
+        if (lfnCompareText(head_of_entry(i, n, head), target.view()) > 0) {
+          lFound = i > 0 ? i - 1 : 0;
+          break;
+        }
+      }
+      result = lFound >= 0 ? lFound : lUB;
+    }
+  });
+  return result;
+}
+
+std::int32_t clsStringList::lfnMatchingPrefixLocationServerChange(OleString& sTargetPrefix,
+                                                                  std::int32_t /*CompareType*/,
+                                                                  bool bDescriptionWithCode) {
+  std::int32_t result = -1;
+  modVBTrace::trapped(kServerChangeTrap, [&] {
+    const std::int32_t lUB = array_upper_bound(m_sStringList);
+    const LowercaseText target(sTargetPrefix);
+    LowercaseText candidate;
+    for (std::int32_t i = 0; i <= lUB; ++i) {
+      const OleStringView entry = bstr_view(string_element(m_sStringList, i));
+      if (bDescriptionWithCode) {
+        candidate.assign(entry);
+      } else {
+        candidate.assign(sfnSubStringWithoutCode(entry));
+      }
+      if (lfnCompareText(candidate.view(), target.view()) == 0) {
+        result = i;
+        sTargetPrefix = OleString(entry);
+        return;
+      }
+    }
+  });
+  return result;
+}
+
+}  // namespace corvane
