@@ -2,6 +2,8 @@
 // runtime treats it.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "automation/ole_types.h"
@@ -10,7 +12,16 @@ namespace corvane {
 
 // The text of a BSTR (its length prefix counts, so embedded NULs survive).
 inline OleStringView bstr_view(BSTR b) {
+#ifdef _WIN32
   return b == nullptr ? OleStringView() : OleStringView(b, SysStringLen(b));
+#else
+  // Our own layout: the byte count just before the text (read here, inline,
+  // because the searches read it for every entry they touch).
+  if (b == nullptr) return OleStringView();
+  std::uint32_t bytes;
+  std::memcpy(&bytes, reinterpret_cast<const char*>(b) - sizeof bytes, sizeof bytes);
+  return OleStringView(b, bytes / sizeof(OLECHAR));
+#endif
 }
 
 class Bstr {

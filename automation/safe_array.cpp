@@ -63,6 +63,10 @@ SafeArrayPtr copy_string_array(SAFEARRAY* source) {
   return copy;
 }
 
+void StringCells::out_of_range() {
+  throw AutomationError(vb_error::kSubscriptOutOfRange);
+}
+
 BSTR& string_element(SAFEARRAY* psa, std::int32_t index) {
   if (psa == nullptr || psa->cDims != 1 || psa->pvData == nullptr) {
     throw AutomationError(vb_error::kSubscriptOutOfRange);

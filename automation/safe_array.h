@@ -55,4 +55,29 @@ SafeArrayPtr copy_string_array(SAFEARRAY* source);
 // outside its bounds.
 BSTR& string_element(SAFEARRAY* psa, std::int32_t index);
 
+// The cells of a one-dimensional array of strings, for a loop that reads many
+// of them: the descriptor is looked at once, each access only checks its
+// index (error 9 as string_element gives it, at the access).
+class StringCells {
+ public:
+  explicit StringCells(SAFEARRAY* psa) {
+    if (psa != nullptr && psa->cDims == 1 && psa->pvData != nullptr) {
+      cells_ = static_cast<BSTR*>(psa->pvData);
+      lower_ = psa->rgsabound[0].lLbound;
+      count_ = psa->rgsabound[0].cElements;
+    }
+  }
+  BSTR& operator[](std::int32_t index) const {
+    const std::int64_t offset = static_cast<std::int64_t>(index) - lower_;
+    if (offset < 0 || offset >= count_) out_of_range();
+    return cells_[offset];
+  }
+
+ private:
+  [[noreturn]] static void out_of_range();
+  BSTR* cells_ = nullptr;
+  std::int64_t lower_ = 0;
+  std::int64_t count_ = 0;  // 0 when the array is not one of strings in one dimension
+};
+
 }  // namespace corvane

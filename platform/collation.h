@@ -22,6 +22,9 @@ int compare_strings(OleStringView first, OleStringView second);
 // Lowercases `length` code units in place.
 void lowercase_in_place(OLECHAR* text, std::size_t length);
 
+// Writes the lowercase of `length` code units of `text` to `out`.
+void lowercase_copy(const OLECHAR* text, std::size_t length, OLECHAR* out);
+
 OleString lowercase(OleStringView text);
 
 }  // namespace corvane::platform

@@ -11,13 +11,8 @@ std::int32_t lfnCompareText(OleStringView sFirst, OleStringView sSecond) {
   return platform::compare_strings(sFirst, sSecond) - 2;
 }
 
-std::int32_t binary_search_midpoint(std::int32_t lLow, std::int32_t lHigh) {
-  const std::int64_t sum = static_cast<std::int64_t>(lLow) + lHigh;
-  if (sum < INT32_MIN || sum > INT32_MAX) throw AutomationError(vb_error::kOverflow);
-  // sum / 2 is a whole number or lies halfway: a half goes to the even side.
-  std::int64_t half = sum >= 0 ? sum / 2 : -((-sum + 1) / 2);  // floor
-  if ((sum & 1) != 0 && (half & 1) != 0) ++half;
-  return static_cast<std::int32_t>(half);
+void throw_midpoint_overflow() {
+  throw AutomationError(vb_error::kOverflow);
 }
 
 OleStringView LowercaseText::assign(OleStringView text) {
@@ -28,8 +23,7 @@ OleStringView LowercaseText::assign(OleStringView text) {
     heap_.assign(text.size(), u'\0');
     out = heap_.data();
   }
-  std::copy(text.begin(), text.end(), out);
-  platform::lowercase_in_place(out, text.size());
+  platform::lowercase_copy(text.data(), text.size(), out);
   view_ = OleStringView(out, text.size());
   return view_;
 }

@@ -25,10 +25,16 @@ void trace_probe_line(OleString line) {
   modVBTrace::GlobalTrace(kTraceSource, line, kProbeLevel, true, false, 1, false);
 }
 
+// Whether the trace level lets the search's lines through: asked once per
+// search, so that no trace text is built otherwise (the level cannot change
+// during a search).
+bool probes_traced() {
+  return modVBTrace::trace_level_enabled(kProbeLevel);
+}
+
 // "Target string: " target ". lLow: 0. lHigh: 0", written before the bounds
 // are read.
 void trace_target(OleStringView target) {
-  if (!modVBTrace::trace_level_enabled(kProbeLevel)) return;
   OleString line = OLESTR("Target string: ");
   line += target;
   line += OLESTR(". lLow: 0. lHigh: 0");
@@ -37,7 +43,6 @@ void trace_target(OleStringView target) {
 
 // "lMid: " mid ". Comparing: " entry ". rc = " rc
 void trace_probe(std::int32_t mid, BSTR entry, std::int32_t rc) {
-  if (!modVBTrace::trace_level_enabled(kProbeLevel)) return;
   OleString line = OLESTR("lMid: ");
   line += to_text(mid);
   line += OLESTR(". Comparing: ");
@@ -86,18 +91,20 @@ Variant clsStringList::lfnMatch(OleStringView sTarget, bool bMatchAsLong) {
 std::int32_t clsStringList::lfnMatchText(OleStringView sTarget) {
   std::int32_t result = -1;
   modVBTrace::trapped(kMatchTrap, [&] {
-    trace_target(sTarget);
+    const bool tracing = probes_traced();
+    if (tracing) trace_target(sTarget);
     std::int32_t lLow = 0;
     if (!read_lower_bound(m_sStringList, &lLow)) return;
     std::int32_t lHigh = array_upper_bound(m_sStringList);
+    const StringCells list(m_sStringList);
     const LowercaseText target(sTarget);
     LowercaseText entry;
     while (lLow <= lHigh) {
       const std::int32_t lMid = binary_search_midpoint(lLow, lHigh);
-      BSTR stored = string_element(m_sStringList, lMid);
+      BSTR stored = list[lMid];
       const auto rc =
           static_cast<std::int16_t>(lfnCompareText(target.view(), entry.assign(bstr_view(stored))));
-      trace_probe(lMid, stored, rc);
+      if (tracing) trace_probe(lMid, stored, rc);
       if (rc == 0) {
         result = lMid;
         return;
@@ -115,16 +122,18 @@ std::int32_t clsStringList::lfnMatchText(OleStringView sTarget) {
 std::int32_t clsStringList::lfnMatchLong(std::int32_t lTarget) {
   std::int32_t result = -1;
   modVBTrace::trapped(kMatchTrap, [&] {
-    trace_target(to_text(lTarget));
+    const bool tracing = probes_traced();
+    if (tracing) trace_target(to_text(lTarget));
     std::int32_t lLow = 0;
     if (!read_lower_bound(m_sStringList, &lLow)) return;
     std::int32_t lHigh = array_upper_bound(m_sStringList);
+    const StringCells list(m_sStringList);
     while (lLow <= lHigh) {
       const std::int32_t lMid = binary_search_midpoint(lLow, lHigh);
-      BSTR stored = string_element(m_sStringList, lMid);
+      BSTR stored = list[lMid];
       const std::optional<std::int32_t> probe = platform::long_from_text(bstr_view(stored));
       if (!probe) return;  // an entry that is no number ends the search
-      trace_probe(lMid, stored, 0);
+      if (tracing) trace_probe(lMid, stored, 0);
       if (lTarget == *probe) {
         result = lMid;
         return;

@@ -29,3 +29,18 @@ execute_process(COMMAND ${CORVANE} --help OUTPUT_VARIABLE help RESULT_VARIABLE r
 if(NOT rc EQUAL 0 OR NOT help MATCHES "usage: corvane")
   message(FATAL_ERROR "corvane --help failed")
 endif()
+
+# The lookups as subcommands, on the same (sorted) sample list.
+function(expect_output expected)
+  execute_process(COMMAND ${CORVANE} ${ARGN} ${SAMPLE} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0 OR NOT out STREQUAL expected)
+    message(FATAL_ERROR "corvane ${ARGN} printed (exit ${rc}):\n${out}\nexpected:\n${expected}")
+  endif()
+endfunction()
+expect_output("1\tBravo\n" match BRAVO)
+expect_output("-1\n" match bravissimo)
+expect_output("-1 (no search)\n" match --long x)
+expect_output("2\tcharlie (12)\n" prefix CH)
+expect_output("3\tdelta\n" prefix dz)
+expect_output("code: no\n2\tcharlie (12)\n" describe Charlie)
+expect_output("code: yes\n2\tcharlie (12)\n" describe "charlie (12)" --with-code)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "automation/bstr.h"
+#include "automation/error.h"
 #include "automation/safe_array.h"
 #include "automation/variant.h"
 #include "automation/vb_text.h"
@@ -16,12 +17,28 @@
 
 namespace {
 
-constexpr const char* kUsage = R"(usage: corvane [options] [LIST_FILE]
+constexpr const char* kUsage = R"usage(usage: corvane [options] [LIST_FILE]
+       corvane match [--long] TARGET [options] [LIST_FILE]
+       corvane prefix PREFIX [options] [LIST_FILE]
+       corvane describe TEXT [--with-code] [options] [LIST_FILE]
 
 Loads LIST_FILE (one entry a line, UTF-8; standard input when it is missing
 or '-') into a string list object, calls its Init with the log options below,
-applies every --replace in order, and prints the list as the object gives it
-back: one line per entry, index, TAB, text.
+applies every --replace in order, then:
+
+  (no command)  prints the list as the object gives it back: one line per
+                entry, index, TAB, text
+  match         exact match (lfnMatch): the index, TAB, the entry; -1 when
+                nothing matches. The list must be sorted as the search
+                compares: by the system's collation ignoring case, or with
+                --long by numeric value. "-1 (no search)" when --long is given
+                a target that is no number.
+  prefix        prefix location (lfnMatchingPrefixLocation): the first entry
+                that begins with PREFIX, else the last entry before it
+  describe      whether TEXT ends in a numeric code (bfnDescriptionContainsCode),
+                then the description search (lfnMatchingPrefixLocationServerChange):
+                the index of the entry whose description equals TEXT (codes
+                ignored unless --with-code), TAB, the entry; -1 when none
 
 options:
   --detail-log FILE     detail log the trace library writes (Init's sGlobalLog)
@@ -35,9 +52,13 @@ options:
 
 Without --detail-log nothing is written to a file. Set CORVANE_DEBUG_OUTPUT to
 a file name to collect the debugger-output copy of every trace line there.
-)";
+)usage";
 
 struct Options {
+  std::string command;   // "", "match", "prefix" or "describe"
+  std::string argument;  // the command's TARGET, PREFIX or TEXT
+  bool as_long = false;
+  bool with_code = false;
   std::string detail_log;
   std::string summary_log;
   std::string log_dir;
@@ -54,6 +75,7 @@ bool parse_long(const std::string& text, long* value) {
 
 // Returns 0 to go on, or the exit code to stop with.
 int parse(int argc, char** argv, Options* options) {
+  bool needs_argument = false;  // a command waits for its TARGET, PREFIX or TEXT
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto value = [&](std::string* out) {
@@ -79,13 +101,26 @@ int parse(int argc, char** argv, Options* options) {
       const std::size_t eq = text.find('=');
       if (eq == std::string::npos || !parse_long(text.substr(0, eq), &index)) return 2;
       options->replacements.emplace_back(index, text.substr(eq + 1));
+    } else if (arg == "--long") {
+      options->as_long = true;
+    } else if (arg == "--with-code") {
+      options->with_code = true;
+    } else if (needs_argument) {  // may start with '-': a negative number
+      options->argument = arg;
+      needs_argument = false;
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
       return 2;
-    } else {
+    } else if (options->command.empty() && options->list_file.empty() &&
+               (arg == "match" || arg == "prefix" || arg == "describe")) {
+      options->command = arg;
+      needs_argument = true;
+    } else if (options->list_file.empty()) {
       options->list_file = arg;
+    } else {
+      return 2;
     }
   }
-  return 0;
+  return needs_argument ? 2 : 0;
 }
 
 std::vector<std::string> read_lines(std::istream& in) {
@@ -143,11 +178,43 @@ int main(int argc, char** argv) {
 
     Variant back = list.get_StringList();
     SAFEARRAY* array = back.get().parray;
-    if (array == nullptr) return 0;
-    const std::int32_t lower = array_lower_bound(array);
-    const std::int32_t upper = array_upper_bound(array);
-    for (std::int32_t i = lower; i <= upper; ++i) {
-      std::cout << i << '\t' << to_utf8(bstr_view(string_element(array, i))) << '\n';
+    // The entry at an index the object answered, when there is one.
+    auto entry_at = [&](std::int32_t index) -> std::string {
+      if (array == nullptr || array->cDims != 1 || index < array_lower_bound(array) ||
+          index > array_upper_bound(array)) {
+        return "";
+      }
+      return "\t" + to_utf8(bstr_view(string_element(array, index)));
+    };
+    const OleString argument = from_utf8(options.argument);
+    if (options.command == "match") {
+      Variant found = list.lfnMatch(argument, options.as_long);
+      if (found.get().vt == VT_I2) {
+        std::cout << found.get().iVal << " (no search)\n";
+      } else {
+        std::cout << found.get().lVal << entry_at(found.get().lVal) << '\n';
+      }
+    } else if (options.command == "prefix") {
+      const std::int32_t index = list.lfnMatchingPrefixLocation(argument, 0);
+      std::cout << index << entry_at(index) << '\n';
+    } else if (options.command == "describe") {
+      std::string code;
+      try {
+        code = list.bfnDescriptionContainsCode(argument) ? "yes" : "no";
+      } catch (const AutomationError& e) {
+        code = "error " + std::to_string(e.number()) + ": " + to_utf8(e.description());
+      }
+      std::cout << "code: " << code << '\n';
+      OleString text = argument;
+      const std::int32_t index =
+          list.lfnMatchingPrefixLocationServerChange(text, 0, options.with_code);
+      std::cout << index << (index >= 0 ? "\t" + to_utf8(text) : std::string()) << '\n';
+    } else if (array != nullptr) {
+      const std::int32_t lower = array_lower_bound(array);
+      const std::int32_t upper = array_upper_bound(array);
+      for (std::int32_t i = lower; i <= upper; ++i) {
+        std::cout << i << '\t' << to_utf8(bstr_view(string_element(array, i))) << '\n';
+      }
     }
   } catch (const std::exception& e) {
     std::cerr << "corvane: " << e.what() << '\n';

@@ -5,6 +5,7 @@
 #include <unicode/uloc.h>
 #include <unicode/ustring.h>
 
+#include <array>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -79,21 +80,48 @@ int compare_strings(OleStringView first, OleStringView second) {
   }
 }
 
-void lowercase_in_place(OLECHAR* text, std::size_t length) {
+namespace {
+
+// The lowercase of the first 0x250 code points (Latin, its supplements and
+// extensions), looked up instead of asked of ICU: most text is in there.
+constexpr std::size_t kTableSize = 0x250;
+
+std::array<OLECHAR, kTableSize> make_latin_lowercase() {
+  std::array<OLECHAR, kTableSize> t{};
+  for (std::size_t c = 0; c < kTableSize; ++c) {
+    const UChar32 lower = u_tolower(static_cast<UChar32>(c));
+    t[c] = lower <= 0xFFFF ? static_cast<OLECHAR>(lower) : static_cast<OLECHAR>(c);
+  }
+  return t;
+}
+
+// Filled when the library loads, so that the hot loop needs no guard.
+const std::array<OLECHAR, kTableSize> g_latin_lowercase = make_latin_lowercase();
+
+}  // namespace
+
+void lowercase_copy(const OLECHAR* text, std::size_t length, OLECHAR* out) {
+  const auto& table = g_latin_lowercase;
   for (std::size_t i = 0; i < length; ++i) {
     const OLECHAR c = text[i];
-    if (c < 0x80) {
-      if (c >= u'A' && c <= u'Z') text[i] = static_cast<OLECHAR>(c + 32);
+    if (c < kTableSize) {
+      out[i] = table[c];
     } else if (U16_IS_LEAD(c) && i + 1 < length && U16_IS_TRAIL(text[i + 1])) {
       const UChar32 lower = u_tolower(U16_GET_SUPPLEMENTARY(c, text[i + 1]));
-      text[i] = U16_LEAD(lower);
-      text[i + 1] = U16_TRAIL(lower);
+      out[i] = U16_LEAD(lower);
+      out[i + 1] = U16_TRAIL(lower);
       ++i;
-    } else if (!U16_IS_SURROGATE(c)) {
+    } else if (U16_IS_SURROGATE(c)) {
+      out[i] = c;
+    } else {
       const UChar32 lower = u_tolower(c);
-      if (lower <= 0xFFFF) text[i] = static_cast<OLECHAR>(lower);
+      out[i] = lower <= 0xFFFF ? static_cast<OLECHAR>(lower) : c;
     }
   }
+}
+
+void lowercase_in_place(OLECHAR* text, std::size_t length) {
+  lowercase_copy(text, length, text);
 }
 
 OleString lowercase(OleStringView text) {

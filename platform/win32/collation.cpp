@@ -1,5 +1,7 @@
 #include "platform/collation.h"
 
+#include <algorithm>
+
 namespace corvane::platform {
 
 int compare_strings(OleStringView first, OleStringView second) {
@@ -10,6 +12,11 @@ int compare_strings(OleStringView first, OleStringView second) {
 
 void lowercase_in_place(OLECHAR* text, std::size_t length) {
   if (length != 0) CharLowerBuffW(text, static_cast<DWORD>(length));
+}
+
+void lowercase_copy(const OLECHAR* text, std::size_t length, OLECHAR* out) {
+  std::copy(text, text + length, out);
+  lowercase_in_place(out, length);
 }
 
 OleString lowercase(OleStringView text) {

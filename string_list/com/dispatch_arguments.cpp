@@ -34,6 +34,24 @@ class FunctionDescription {
   FUNCDESC* desc_ = nullptr;
 };
 
+// Whether parameter `p` is optional without a recorded default and typed
+// other than VARIANT, with the value type it expects.
+bool optional_without_default(const FUNCDESC* desc, int p, VARTYPE* type) {
+  const ELEMDESC& e = desc->lprgelemdescParam[p];
+  const USHORT flags = e.paramdesc.wParamFlags;
+  if ((flags & PARAMFLAG_FOPT) == 0 || (flags & PARAMFLAG_FHASDEFAULT) != 0) return false;
+  const TYPEDESC& t = e.tdesc;
+  *type = (t.vt == VT_PTR && t.lptdesc != nullptr) ? t.lptdesc->vt : t.vt;
+  return *type != VT_VARIANT;
+}
+
+// The number of parameters a caller supplies (the return value excluded).
+int caller_parameters(const FUNCDESC* desc) {
+  int n = desc->cParams;
+  if (n > 0 && (desc->lprgelemdescParam[n - 1].paramdesc.wParamFlags & PARAMFLAG_FRETVAL) != 0) --n;
+  return n;
+}
+
 // The value type behind a by-reference parameter (VT_BSTR for BSTR*), or
 // VT_EMPTY when the parameter is not a typed by-reference one.
 VARTYPE by_reference_type(const FUNCDESC* desc, int parameter) {
@@ -48,26 +66,48 @@ VARTYPE by_reference_type(const FUNCDESC* desc, int parameter) {
 
 DispatchArguments::DispatchArguments(ITypeInfo* vtable, DISPID id, WORD flags, DISPPARAMS* params)
     : params_(params) {
-  if (params == nullptr || params->cArgs == 0 || params->rgvarg == nullptr) return;
-  bool needed = false;
-  for (UINT i = 0; i < params->cArgs; ++i) {
-    needed = needed || params->rgvarg[i].vt == (VT_BYREF | VT_VARIANT);
-  }
-  if (!needed) return;
+  if (params == nullptr) return;
   FunctionDescription function(vtable, id, flags);
-  if (function.get() == nullptr) return;
+  const FUNCDESC* desc = function.get();
+  if (desc == nullptr) return;
 
-  arguments_.assign(params->rgvarg, params->rgvarg + params->cArgs);
-  copies_ = std::make_unique<Variant[]>(params->cArgs);
+  // Trailing optional parameters without a default that the caller left out.
+  std::vector<VARTYPE> omitted;
+  if (params->cNamedArgs == 0) {
+    for (int p = static_cast<int>(params->cArgs); p < caller_parameters(desc); ++p) {
+      VARTYPE type = VT_EMPTY;
+      if (!optional_without_default(desc, p, &type)) break;
+      omitted.push_back(type);
+    }
+  }
+  bool by_reference_variants = false;
   for (UINT i = 0; i < params->cArgs; ++i) {
-    VARIANTARG& argument = arguments_[i];
+    by_reference_variants =
+        by_reference_variants || params->rgvarg[i].vt == (VT_BYREF | VT_VARIANT);
+  }
+  if (omitted.empty() && !by_reference_variants) return;
+
+  // The omitted ones come first in reverse order, then the caller's.
+  const UINT count = params->cArgs + static_cast<UINT>(omitted.size());
+  copies_ = std::make_unique<Variant[]>(count);
+  arguments_.reserve(count);
+  for (auto type = omitted.rbegin(); type != omitted.rend(); ++type) {
+    VARIANT zero;
+    VariantInit(&zero);
+    zero.vt = *type;  // a zero of any type has all bits clear
+    arguments_.push_back(zero);
+  }
+  const std::size_t first = omitted.size();
+  arguments_.insert(arguments_.end(), params->rgvarg, params->rgvarg + params->cArgs);
+  for (UINT i = 0; i < params->cArgs; ++i) {
+    VARIANTARG& argument = arguments_[first + i];
     if (argument.vt != (VT_BYREF | VT_VARIANT) || argument.pvarVal == nullptr) continue;
     // Named arguments come first and name their parameter; the positional
     // ones are in reverse order.
     const int parameter = i < params->cNamedArgs && params->rgdispidNamedArgs != nullptr
                               ? params->rgdispidNamedArgs[i]
                               : static_cast<int>(params->cArgs - 1 - i);
-    const VARTYPE wanted = by_reference_type(function.get(), parameter);
+    const VARTYPE wanted = by_reference_type(desc, parameter);
     VARIANT* variable = argument.pvarVal;
     while (variable->vt == (VT_BYREF | VT_VARIANT) && variable->pvarVal != nullptr) {
       variable = variable->pvarVal;
@@ -86,6 +126,7 @@ DispatchArguments::DispatchArguments(ITypeInfo* vtable, DISPID id, WORD flags, D
   }
   adapted_ = *params;
   adapted_.rgvarg = arguments_.data();
+  adapted_.cArgs = count;
   params_ = &adapted_;
 }
 

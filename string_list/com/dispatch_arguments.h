@@ -9,6 +9,12 @@
 // as a converted copy, which the variable does not see changed, as a compiled
 // client passes a temporary for a by-reference argument of another type.
 // Everything else is passed on unchanged.
+//
+// An optional parameter that is not a VARIANT and has no default value
+// recorded (lfnMatchingPrefixLocationServerChange's bDescriptionWithCode)
+// would reach the member as whatever the standard dispatcher makes of a
+// missing argument; when the caller leaves it out, it is passed as False
+// (zero of its type), which is what an omitted argument means.
 #pragma once
 
 #include <memory>

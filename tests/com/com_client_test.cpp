@@ -258,6 +258,91 @@ TEST(EarlyBound, ListBoxTransferFromARegisteredControl) {
   VariantClear(&back);
 }
 
+TEST(EarlyBound, Lookups) {
+  Ptr<_clsStringList> list;
+  create(list);
+  init(list.get(), "lookups.log");
+  VARIANT value;
+  VariantInit(&value);
+  value.vt = VT_ARRAY | VT_BSTR;
+  value.parray = strings(0, {L"apple", L"Banana", L"band", L"cherry (42)"});
+  ASSERT_EQ(list->put_StringList(value), S_OK);
+  VariantClear(&value);
+
+  OwnedBstr target(L"BAND");
+  VARIANT_BOOL as_long = VARIANT_FALSE;
+  VARIANT found;
+  VariantInit(&found);
+  ASSERT_EQ(list->lfnMatch(&target.b, &as_long, &found), S_OK);
+  EXPECT_EQ(found.vt, VT_I4);
+  EXPECT_EQ(found.lVal, 2);
+  as_long = VARIANT_TRUE;
+  ASSERT_EQ(list->lfnMatch(&target.b, &as_long, &found), S_OK);
+  EXPECT_EQ(found.vt, VT_I2);  // no number: no search
+  EXPECT_EQ(found.iVal, -1);
+  ASSERT_EQ(list->lfnMatch(&target.b, nullptr, &found), S_OK);  // omitted: as text
+  EXPECT_EQ(found.lVal, 2);
+
+  OwnedBstr prefix(L"ban");
+  LONG compare_type = 1;
+  LONG location = -9;
+  ASSERT_EQ(list->lfnMatchingPrefixLocation(&prefix.b, &compare_type, &location), S_OK);
+  EXPECT_EQ(location, 1);
+  ASSERT_EQ(list->lfnFirstMatchingPrefix(&prefix.b, &location), S_OK);
+  EXPECT_EQ(location, 1);
+
+  // The description search writes the stored entry back into the caller's string.
+  BSTR description = SysAllocString(L"CHERRY");
+  VARIANT_BOOL with_code = VARIANT_FALSE;
+  ASSERT_EQ(list->lfnMatchingPrefixLocationServerChange(&description, &compare_type, &with_code,
+                                                        &location),
+            S_OK);
+  EXPECT_EQ(location, 3);
+  EXPECT_STREQ(description, L"cherry (42)");
+  SysFreeString(description);
+  description = SysAllocString(L"durian");
+  ASSERT_EQ(
+      list->lfnMatchingPrefixLocationServerChange(&description, &compare_type, nullptr, &location),
+      S_OK);
+  EXPECT_EQ(location, -1);
+  EXPECT_STREQ(description, L"durian");
+  SysFreeString(description);
+
+  OwnedBstr coded(L"Red Apple (123)");
+  VARIANT_BOOL contains = VARIANT_FALSE;
+  ASSERT_EQ(list->bfnDescriptionContainsCode(&coded.b, &contains), S_OK);
+  EXPECT_EQ(contains, VARIANT_TRUE);
+}
+
+TEST(EarlyBound, DescriptionCodeRaisesWithErrorInfo) {
+  Ptr<_clsStringList> list;
+  create(list);
+  init(list.get(), "raise.log");
+  SetErrorInfo(0, nullptr);
+  OwnedBstr empty(L"");
+  VARIANT_BOOL contains = VARIANT_TRUE;
+  EXPECT_EQ(list->bfnDescriptionContainsCode(&empty.b, &contains),
+            static_cast<HRESULT>(0x800A0005));
+  EXPECT_EQ(contains, VARIANT_TRUE);  // untouched
+  Ptr<IErrorInfo> info;
+  ASSERT_EQ(GetErrorInfo(0, info.put()), S_OK);
+  BSTR description = nullptr;
+  BSTR source = nullptr;
+  GUID guid{};
+  info->GetDescription(&description);
+  info->GetSource(&source);
+  info->GetGUID(&guid);
+  const std::wstring text = description;
+  EXPECT_EQ(text.rfind(L"Invalid procedure call or argument\r\nRaised at line ", 0), 0u);
+  const std::wstring label = L" in in Corvane.bfnDescriptionContainsCode.";
+  ASSERT_GT(text.size(), label.size());
+  EXPECT_EQ(text.substr(text.size() - label.size()), label);
+  EXPECT_STREQ(source, L"CorvaneV10.clsStringList");
+  EXPECT_TRUE(IsEqualGUID(guid, IID__clsStringList));
+  SysFreeString(description);
+  SysFreeString(source);
+}
+
 // Late-bound calls, with by-reference arguments as a compiled VB client passes them.
 class LateBound : public ::testing::Test {
  protected:
@@ -397,6 +482,108 @@ TEST_F(LateBound, ScriptVariablesByReferenceVariant) {
   EXPECT_EQ(index_variable.vt, VT_I2);  // the script's variable keeps its type
   EXPECT_EQ(text_variable.vt, VT_BSTR);
   VariantClear(&text_variable);
+}
+
+TEST_F(LateBound, LookupsWithOptionalArgumentsAndWriteBack) {
+  VARIANT value;
+  VariantInit(&value);
+  value.vt = VT_ARRAY | VT_BSTR;
+  value.parray = strings(1, {L"10", L"20", L"Red Apple (123)"});
+  ASSERT_EQ(call(id(L"StringList"), DISPATCH_PROPERTYPUT, {value}), S_OK);
+  VariantClear(&value);
+
+  // lfnMatch with the optional argument omitted, and with it given.
+  VARIANT target, flag, result;
+  VariantInit(&target);
+  VariantInit(&flag);
+  VariantInit(&result);
+  target.vt = VT_BSTR;
+  target.bstrVal = SysAllocString(L"20");
+  ASSERT_EQ(call(id(L"lfnMatch"), DISPATCH_METHOD, {target}, &result), S_OK);
+  EXPECT_EQ(result.vt, VT_I4);
+  EXPECT_EQ(result.lVal, 2);  // the list's own numbering
+  flag.vt = VT_BOOL;
+  flag.boolVal = VARIANT_TRUE;
+  SysFreeString(target.bstrVal);
+  target.bstrVal = SysAllocString(L"20.4");
+  ASSERT_EQ(call(id(L"lfnMatch"), DISPATCH_METHOD, {target, flag}, &result), S_OK);
+  EXPECT_EQ(result.vt, VT_I4);
+  EXPECT_EQ(result.lVal, 2);
+  VariantClear(&target);
+
+  // The description search through a by-reference string: the variable
+  // receives the stored entry.
+  BSTR text = SysAllocString(L"red apple");
+  LONG compare_type = 0;
+  VARIANT by_text, by_compare;
+  VariantInit(&by_text);
+  VariantInit(&by_compare);
+  by_text.vt = VT_BYREF | VT_BSTR;
+  by_text.pbstrVal = &text;
+  by_compare.vt = VT_BYREF | VT_I4;
+  by_compare.plVal = &compare_type;
+  // Index 0 lies below the lower bound 1: the search fails into its trap.
+  ASSERT_EQ(call(id(L"lfnMatchingPrefixLocationServerChange"), DISPATCH_METHOD,
+                 {by_text, by_compare}, &result),
+            S_OK);
+  EXPECT_EQ(result.lVal, -1);
+  value.vt = VT_ARRAY | VT_BSTR;
+  value.parray = strings(0, {L"10", L"20", L"Red Apple (123)"});
+  ASSERT_EQ(call(id(L"StringList"), DISPATCH_PROPERTYPUT, {value}), S_OK);
+  VariantClear(&value);
+  ASSERT_EQ(call(id(L"lfnMatchingPrefixLocationServerChange"), DISPATCH_METHOD,
+                 {by_text, by_compare}, &result),
+            S_OK);
+  EXPECT_EQ(result.vt, VT_I4);
+  EXPECT_EQ(result.lVal, 2);
+  EXPECT_STREQ(text, L"Red Apple (123)");
+
+  // A script's variable gets the entry too.
+  VARIANT variable;
+  VariantInit(&variable);
+  variable.vt = VT_BSTR;
+  variable.bstrVal = SysAllocString(L"RED APPLE");
+  VARIANT by_variable;
+  VariantInit(&by_variable);
+  by_variable.vt = VT_BYREF | VT_VARIANT;
+  by_variable.pvarVal = &variable;
+  ASSERT_EQ(call(id(L"lfnMatchingPrefixLocationServerChange"), DISPATCH_METHOD,
+                 {by_variable, by_compare}, &result),
+            S_OK);
+  EXPECT_EQ(result.lVal, 2);
+  EXPECT_EQ(variable.vt, VT_BSTR);
+  EXPECT_STREQ(variable.bstrVal, L"Red Apple (123)");
+  VariantClear(&variable);
+  SysFreeString(text);
+
+  VARIANT prefix;
+  VariantInit(&prefix);
+  prefix.vt = VT_BSTR;
+  prefix.bstrVal = SysAllocString(L"2");
+  ASSERT_EQ(call(id(L"lfnFirstMatchingPrefix"), DISPATCH_METHOD, {prefix}, &result), S_OK);
+  EXPECT_EQ(result.lVal, 1);
+  VariantClear(&prefix);
+}
+
+TEST_F(LateBound, RaisedErrorArrivesInExcepinfo) {
+  VARIANT empty;
+  VariantInit(&empty);
+  empty.vt = VT_BSTR;
+  empty.bstrVal = SysAllocString(L"");
+  VARIANT result;
+  VariantInit(&result);
+  EXCEPINFO exception{};
+  EXPECT_EQ(call(id(L"bfnDescriptionContainsCode"), DISPATCH_METHOD, {empty}, &result, &exception),
+            DISP_E_EXCEPTION);
+  VariantClear(&empty);
+  EXPECT_EQ(exception.scode, static_cast<SCODE>(0x800A0005));
+  ASSERT_NE(exception.bstrDescription, nullptr);
+  EXPECT_EQ(std::wstring(exception.bstrDescription).rfind(L"Invalid procedure call or argument", 0),
+            0u);
+  EXPECT_STREQ(exception.bstrSource, L"CorvaneV10.clsStringList");
+  SysFreeString(exception.bstrDescription);
+  SysFreeString(exception.bstrSource);
+  SysFreeString(exception.bstrHelpFile);
 }
 
 TEST_F(LateBound, WrongArgumentsFailCleanly) {

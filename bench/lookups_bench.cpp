@@ -1,0 +1,163 @@
+// The exact-match search against the plain search it cannot beat: the same
+// sorted strings, already lowercased, searched with std::lower_bound and the
+// same comparison. Also counts heap allocations per call.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "automation/bstr.h"
+#include "automation/safe_array.h"
+#include "platform/collation.h"
+#include "string_list/clsStringList.h"
+#include "string_list/compare_text.h"
+
+// Every heap allocation of the process goes through malloc; count them.
+namespace {
+std::atomic<long> g_allocations{0};
+}
+extern "C" void* __libc_malloc(std::size_t);
+extern "C" void* __libc_calloc(std::size_t, std::size_t);
+extern "C" void* __libc_realloc(void*, std::size_t);
+extern "C" void* malloc(std::size_t n) {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  return __libc_malloc(n);
+}
+extern "C" void* calloc(std::size_t n, std::size_t size) {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  return __libc_calloc(n, size);
+}
+extern "C" void* realloc(void* p, std::size_t n) {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  return __libc_realloc(p, n);
+}
+
+namespace {
+
+using corvane::OleString;
+
+// N distinct words of letters, digits, blanks, punctuation and accents, in
+// the order the text search needs (lowercased collation).
+const std::vector<OleString>& sorted_words(std::size_t n) {
+  static std::map<std::size_t, std::vector<OleString>> cache;
+  auto& words = cache[n];
+  if (!words.empty()) return words;
+  const std::u16string alphabet =
+      u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJ0123456789 -'.\u00e9\u00e8\u00e4\u00f6";
+  std::mt19937 random(static_cast<unsigned>(n));
+  std::uniform_int_distribution<std::size_t> length(6, 20);
+  std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+  std::vector<std::pair<OleString, OleString>> keyed;  // lowercased, original
+  keyed.reserve(n);
+  while (keyed.size() < n) {
+    OleString w;
+    for (std::size_t k = length(random); k > 0; --k) w.push_back(alphabet[pick(random)]);
+    keyed.emplace_back(corvane::platform::lowercase(w), w);
+  }
+  auto less = [](const auto& a, const auto& b) {
+    return corvane::lfnCompareText(a.first, b.first) < 0;
+  };
+  std::sort(keyed.begin(), keyed.end(), less);
+  keyed.erase(std::unique(keyed.begin(), keyed.end(),
+                          [&](const auto& a, const auto& b) { return !less(a, b) && !less(b, a); }),
+              keyed.end());
+  for (auto& k : keyed) words.push_back(std::move(k.second));
+  return words;
+}
+
+void fill(corvane::clsStringList& list, const std::vector<OleString>& words) {
+  using namespace corvane;
+  SafeArrayPtr a = create_string_array({SAFEARRAYBOUND{static_cast<ULONG>(words.size()), 0}});
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    string_element(a.get(), static_cast<std::int32_t>(i)) = Bstr(words[i]).release();
+  }
+  Variant v;
+  v.get().vt = VT_ARRAY | VT_BSTR;
+  v.get().parray = a.release();
+  list.put_StringList(v.get());
+}
+
+void BM_lfnMatch(benchmark::State& state) {
+  const auto& words = sorted_words(static_cast<std::size_t>(state.range(0)));
+  corvane::clsStringList list;
+  list.Init(OLESTR(""), OLESTR(""), OLESTR(""), 2);
+  fill(list, words);
+  std::size_t i = 0;
+  long found = 0;
+  const long before = g_allocations.load();
+  for (auto _ : state) {
+    corvane::Variant v = list.lfnMatch(words[i]);
+    found += v.get().lVal >= 0;
+    benchmark::DoNotOptimize(v.get().lVal);
+    i = (i * 7919 + 1) % words.size();
+  }
+  const long allocations = g_allocations.load() - before;
+  if (found != static_cast<long>(state.iterations())) state.SkipWithError("an entry was not found");
+  state.counters["allocs/call"] =
+      static_cast<double>(allocations) / static_cast<double>(state.iterations());
+  state.counters["entries"] = static_cast<double>(words.size());
+}
+
+void BM_lower_bound(benchmark::State& state) {
+  const auto& words = sorted_words(static_cast<std::size_t>(state.range(0)));
+  std::vector<OleString> lowered;
+  lowered.reserve(words.size());
+  for (const auto& w : words) lowered.push_back(corvane::platform::lowercase(w));
+  std::size_t i = 0;
+  for (auto _ : state) {
+    auto it = std::lower_bound(
+        lowered.begin(), lowered.end(), lowered[i],
+        [](const OleString& a, const OleString& b) { return corvane::lfnCompareText(a, b) < 0; });
+    benchmark::DoNotOptimize(it);
+    i = (i * 7919 + 1) % lowered.size();
+  }
+  state.counters["entries"] = static_cast<double>(words.size());
+}
+
+// Medians of five runs: this machine is shared, single runs wander.
+BENCHMARK(BM_lfnMatch)->Arg(1000)->Arg(1000000)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_lower_bound)->Arg(1000)->Arg(1000000)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// Collects the times so that the ratios can be printed after the run.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& r : runs) {
+      times_[r.run_name.function_name + "/" + r.run_name.args + "_" + r.aggregate_name] =
+          r.GetAdjustedRealTime();
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    std::printf("\n%-28s %12s %12s %8s %8s\n", "lfnMatch (text) vs", "lfnMatch ns", "lower_b ns",
+                "ratio", "target");
+    for (const char* size : {"1000", "1000000"}) {
+      const double ours = times_["BM_lfnMatch/" + std::string(size) + "_median"];
+      const double plain = times_["BM_lower_bound/" + std::string(size) + "_median"];
+      if (ours == 0 || plain == 0) continue;
+      std::printf("%-28s %12.1f %12.1f %8.2f %8s %s\n",
+                  (std::string("lower_bound, ") + size).c_str(), ours, plain, ours / plain, "1.50",
+                  ours / plain <= 1.5 ? "pass" : "falls short");
+    }
+  }
+
+ private:
+  std::map<std::string, double> times_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
