@@ -4,9 +4,6 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <random>
 #include <string>
@@ -14,36 +11,13 @@
 
 #include "automation/bstr.h"
 #include "automation/safe_array.h"
+#include "bench_support.h"
 #include "platform/collation.h"
 #include "string_list/clsStringList.h"
 #include "string_list/compare_text.h"
 
-// Every heap allocation of the process goes through malloc; count them.
-namespace {
-std::atomic<long> g_allocations{0};
-}
-extern "C" void* __libc_malloc(std::size_t);
-extern "C" void* __libc_calloc(std::size_t, std::size_t);
-extern "C" void* __libc_realloc(void*, std::size_t);
-extern "C" void* malloc(std::size_t n) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return __libc_malloc(n);
-}
-extern "C" void* calloc(std::size_t n, std::size_t size) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return __libc_calloc(n, size);
-}
-extern "C" void* realloc(void* p, std::size_t n) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return __libc_realloc(p, n);
-}
-
-namespace {
-
 using corvane::OleString;
 
-// N distinct words of letters, digits, blanks, punctuation and accents, in
-// the order the text search needs (lowercased collation).
 const std::vector<OleString>& sorted_words(std::size_t n) {
   static std::map<std::size_t, std::vector<OleString>> cache;
   auto& words = cache[n];
@@ -83,6 +57,8 @@ void fill(corvane::clsStringList& list, const std::vector<OleString>& words) {
   list.put_StringList(v.get());
 }
 
+namespace {
+
 void BM_lfnMatch(benchmark::State& state) {
   const auto& words = sorted_words(static_cast<std::size_t>(state.range(0)));
   corvane::clsStringList list;
@@ -90,14 +66,14 @@ void BM_lfnMatch(benchmark::State& state) {
   fill(list, words);
   std::size_t i = 0;
   long found = 0;
-  const long before = g_allocations.load();
+  const long before = allocation_count();
   for (auto _ : state) {
     corvane::Variant v = list.lfnMatch(words[i]);
     found += v.get().lVal >= 0;
     benchmark::DoNotOptimize(v.get().lVal);
     i = (i * 7919 + 1) % words.size();
   }
-  const long allocations = g_allocations.load() - before;
+  const long allocations = allocation_count() - before;
   if (found != static_cast<long>(state.iterations())) state.SkipWithError("an entry was not found");
   state.counters["allocs/call"] =
       static_cast<double>(allocations) / static_cast<double>(state.iterations());
@@ -124,40 +100,4 @@ void BM_lower_bound(benchmark::State& state) {
 BENCHMARK(BM_lfnMatch)->Arg(1000)->Arg(1000000)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_lower_bound)->Arg(1000)->Arg(1000000)->Repetitions(5)->ReportAggregatesOnly(true);
 
-// Collects the times so that the ratios can be printed after the run.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs) {
-      times_[r.run_name.function_name + "/" + r.run_name.args + "_" + r.aggregate_name] =
-          r.GetAdjustedRealTime();
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    std::printf("\n%-28s %12s %12s %8s %8s\n", "lfnMatch (text) vs", "lfnMatch ns", "lower_b ns",
-                "ratio", "target");
-    for (const char* size : {"1000", "1000000"}) {
-      const double ours = times_["BM_lfnMatch/" + std::string(size) + "_median"];
-      const double plain = times_["BM_lower_bound/" + std::string(size) + "_median"];
-      if (ours == 0 || plain == 0) continue;
-      std::printf("%-28s %12.1f %12.1f %8.2f %8s %s\n",
-                  (std::string("lower_bound, ") + size).c_str(), ours, plain, ours / plain, "1.50",
-                  ours / plain <= 1.5 ? "pass" : "falls short");
-    }
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
-
 }  // namespace
-
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
-}

@@ -7,7 +7,9 @@
 #include "automation/error.h"
 #include "automation/safe_array.h"
 #include "automation/vb_text.h"
+#include "string_list/array_utils.h"
 #include "string_list/list_box.h"
+#include "string_list/memory_access.h"
 #include "trace/error_trap.h"
 #include "trace/module_values.h"
 #include "trace/summary_log.h"
@@ -26,6 +28,8 @@ constexpr modVBTrace::ErrorTrap kTransferTrap = modVBTrace::member_msgbox_trap(
     OLESTR("in Corvane.clsStringList.TransferVBListBoxToStringList."));
 constexpr modVBTrace::ErrorTrap kInitTrap =
     modVBTrace::member_errmsgbox_trap(OLESTR("in Corvane.clsStringList.Init."));
+constexpr modVBTrace::ErrorTrap kAssignTrap =
+    modVBTrace::raise_trap(OLESTR("in Corvane.clsStringList.AssignStringList."));
 constexpr modVBTrace::ErrorTrap kReplaceStringTrap =
     modVBTrace::member_errmsgbox_trap(OLESTR("in Corvane.clsStringList.ReplaceString."));
 
@@ -45,18 +49,21 @@ OleString bound_failure(OleStringView what, const AutomationError& e) {
 }  // namespace
 
 clsStringList::~clsStringList() {
+  // An owned list is destroyed below even when the assigned flag clears the
+  // cell first (after a failed AssignStringList it still holds the list).
+  SafeArrayPtr owned(list_is_shared() ? nullptr : m_sStringList);
   try {
     if (m_bStringListAssigned != VARIANT_FALSE) {
       GlobalTrace(kTerminateSource, OLESTR("Before Clearing VarPtrStringArray(m_sStringList)"), 2,
                   true, false, 1, false);
-      m_sStringList = nullptr;
+      modVBoost::memory_access().zero_value(reinterpret_cast<std::intptr_t>(&m_sStringList));
       GlobalTrace(kTerminateSource, OLESTR("After Clearing VarPtrStringArray(m_sStringList)"), 2,
                   true, false, 1, false);
     }
   } catch (...) {
     // No trap here: a failing trace line must not keep the object alive.
   }
-  erase_list();
+  m_sStringList = nullptr;
 }
 
 void clsStringList::erase_list() {
@@ -124,6 +131,21 @@ void clsStringList::Init(OleStringView sGlobalLog, OleStringView sGlobalSummaryL
     values.summary_log_path = OleString(sGlobalSummaryLog);
     values.log_folder = OleString(sLogFilePath);
     values.trace_level = eTraceLevel;
+    modVBoost::create_memory_access();
+  });
+}
+
+void clsStringList::AssignStringList(std::intptr_t ppSA) {
+  modVBTrace::trapped(kAssignTrap, [&] {
+    if (ppSA == 0) return;
+    m_bStringListAssigned = VARIANT_TRUE;  // before the copy: it stays set if the copy fails
+    const SAFEARRAY copy = modArrayUtils::CopyOfStringArrayDescriptor1D(ppSA);
+    if (m_sStringList != nullptr && !list_is_shared()) {
+      m_retiredLists.emplace_back(m_sStringList);
+    }
+    m_tStringListSA = copy;
+    modVBoost::memory_access().write_value(reinterpret_cast<std::intptr_t>(&m_sStringList),
+                                           reinterpret_cast<std::intptr_t>(&m_tStringListSA));
   });
 }
 

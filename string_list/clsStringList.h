@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "automation/ole_types.h"
+#include "automation/safe_array.h"
 #include "automation/variant.h"
 #include "string_list/compare_text.h"
 
@@ -58,6 +60,18 @@ class clsStringList {
   // errors to the caller (error 5 for an empty description).
   bool bfnDescriptionContainsCode(OleStringView sDesc);
 
+  // Points the list at a copy of the header of the caller's array: ppSA is
+  // the address of the caller's array variable (the cell that holds the
+  // SAFEARRAY pointer). The lookups then read the caller's strings in place;
+  // the caller keeps them alive, unmoved and not re-dimensioned while this
+  // object lives. Raises its errors to the caller. 0 does nothing.
+  void AssignStringList(std::intptr_t ppSA);
+  // The address of this object's own array variable, for another instance's
+  // AssignStringList.
+  std::intptr_t ppStringListDescriptor() const {
+    return reinterpret_cast<std::intptr_t>(&m_sStringList);
+  }
+
   // The list as it is held (null while never filled).
   SAFEARRAY* string_list() const { return m_sStringList; }
 
@@ -79,6 +93,10 @@ class clsStringList {
   SAFEARRAY* m_sStringList = nullptr;
   SAFEARRAY m_tStringListSA{};
   VARIANT_BOOL m_bStringListAssigned = VARIANT_FALSE;
+  // Lists the object owned before an AssignStringList pointed it elsewhere:
+  // another instance may still read them through this object's descriptor,
+  // so they live as long as the object does.
+  std::vector<SafeArrayPtr> m_retiredLists;
 };
 
 }  // namespace corvane

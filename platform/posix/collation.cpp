@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -58,9 +59,12 @@ UCollator* open_collator() {
   return collator;
 }
 
+// One collator for the process (comparing is safe from any thread), closed
+// when the process ends.
 UCollator* collator() {
-  static UCollator* shared = open_collator();  // compare is safe from any thread
-  return shared;
+  static const std::unique_ptr<UCollator, void (*)(UCollator*)> shared(open_collator(),
+                                                                       &ucol_close);
+  return shared.get();
 }
 
 }  // namespace

@@ -9,15 +9,6 @@
 
 namespace corvane::com {
 
-namespace {
-
-// Members whose logic is not part of the component yet.
-HRESULT not_built() {
-  return E_NOTIMPL;
-}
-
-}  // namespace
-
 StringListObject::StringListObject() {
   object_created();
 }
@@ -177,20 +168,26 @@ HRESULT StringListObject::ReplaceString(LONG* lIndex, BSTR* sReplacementString) 
 }
 
 #ifdef _WIN64
-HRESULT StringListObject::AssignStringList(hyper*) {
-  return not_built();
-}
-HRESULT StringListObject::get_ppStringListDescriptor(hyper*) {
-  return not_built();
-}
+HRESULT StringListObject::AssignStringList(hyper* ppSA) {
 #else
-HRESULT StringListObject::AssignStringList(LONG*) {
-  return not_built();
-}
-HRESULT StringListObject::get_ppStringListDescriptor(LONG*) {
-  return not_built();
-}
+HRESULT StringListObject::AssignStringList(LONG* ppSA) {
 #endif
+  if (ppSA == nullptr) return E_POINTER;
+  return at_boundary([&] {
+    list_.AssignStringList(static_cast<std::intptr_t>(*ppSA));
+    return S_OK;
+  });
+}
+
+#ifdef _WIN64
+HRESULT StringListObject::get_ppStringListDescriptor(hyper* result) {
+#else
+HRESULT StringListObject::get_ppStringListDescriptor(LONG* result) {
+#endif
+  if (result == nullptr) return E_POINTER;
+  *result = list_.ppStringListDescriptor();
+  return S_OK;
+}
 
 HRESULT StringListObject::lfnMatchingPrefixLocationServerChange(BSTR* sTargetPrefix,
                                                                 LONG* CompareType,

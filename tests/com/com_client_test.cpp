@@ -343,6 +343,98 @@ TEST(EarlyBound, DescriptionCodeRaisesWithErrorInfo) {
   SysFreeString(source);
 }
 
+#ifdef _WIN64
+using Address = hyper;
+#else
+using Address = LONG;
+#endif
+
+TEST(EarlyBound, SharingTheClientsArrayInPlace) {
+  // The client's own String() variable.
+  SAFEARRAY* variable = strings(0, {L"alpha", L"bravo", L"charlie"});
+  Address address = reinterpret_cast<Address>(&variable);
+  {
+    Ptr<_clsStringList> list;
+    create(list);
+    const auto log = init(list.get(), "sharing.log");
+    ASSERT_EQ(list->AssignStringList(&address), S_OK);
+    OwnedBstr target(L"Bravo");
+    VARIANT found;
+    VariantInit(&found);
+    ASSERT_EQ(list->lfnMatch(&target.b, nullptr, &found), S_OK);
+    EXPECT_EQ(found.lVal, 1);
+    LONG index = 1;
+    OwnedBstr beta(L"beta");
+    ASSERT_EQ(list->ReplaceString(&index, &beta.b), S_OK);
+    EXPECT_EQ(contents(variable), (std::vector<std::wstring>{L"alpha", L"beta", L"charlie"}));
+
+    // A second instance reads the first one's list through its descriptor;
+    // released before the first, then after it.
+    for (bool reader_first : {true, false}) {
+      Ptr<_clsStringList> reader;
+      create(reader);
+      Address descriptor = 0;
+      ASSERT_EQ(list->get_ppStringListDescriptor(&descriptor), S_OK);
+      ASSERT_EQ(reader->AssignStringList(&descriptor), S_OK);
+      OwnedBstr charlie(L"CHARLIE");
+      ASSERT_EQ(reader->lfnMatch(&charlie.b, nullptr, &found), S_OK);
+      EXPECT_EQ(found.lVal, 2);
+      if (reader_first) {
+        reader.reset();
+      } else {
+        Ptr<_clsStringList> other;
+        create(other);
+        ASSERT_EQ(other->AssignStringList(&address), S_OK);
+        other.reset();
+        reader.reset();
+      }
+    }
+    list.reset();
+    const std::string text = read_file(log);
+    EXPECT_NE(
+        text.find(
+            "clsStringList.Class_Terminate: Before Clearing VarPtrStringArray(m_sStringList)"),
+        std::string::npos);
+    EXPECT_NE(
+        text.find("clsStringList.Class_Terminate: After Clearing VarPtrStringArray(m_sStringList)"),
+        std::string::npos);
+  }
+  // Every instance is gone; the client's array and strings are intact.
+  EXPECT_EQ(contents(variable), (std::vector<std::wstring>{L"alpha", L"beta", L"charlie"}));
+  SafeArrayDestroy(variable);
+}
+
+TEST(EarlyBound, SharingErrorsReachTheClient) {
+  Ptr<_clsStringList> list;
+  create(list);
+  init(list.get(), "sharing-errors.log");
+  SAFEARRAYBOUND bound{2, 0};
+  SAFEARRAY* longs = SafeArrayCreate(VT_I4, 1, &bound);
+  Address address = reinterpret_cast<Address>(&longs);
+  SetErrorInfo(0, nullptr);
+  EXPECT_EQ(list->AssignStringList(&address), static_cast<HRESULT>(-1));
+  Ptr<IErrorInfo> info;
+  ASSERT_EQ(GetErrorInfo(0, info.put()), S_OK);
+  BSTR description = nullptr;
+  info->GetDescription(&description);
+  const std::wstring text = description;
+  SysFreeString(description);
+  EXPECT_EQ(
+      text.rfind(L"Non string array descriptor passed to AssignStringList\r\nRaised at line ", 0),
+      0u);
+  EXPECT_NE(
+      text.find(L"in in Corvane.modArrayUtils.CopyOfStringArrayDescriptor1D.\r\nRaised at line "),
+      std::wstring::npos);
+  SafeArrayDestroy(longs);
+
+  Address unreadable = 1;
+  EXPECT_EQ(list->AssignStringList(&unreadable), static_cast<HRESULT>(-1));
+  Address nothing = 0;
+  EXPECT_EQ(list->AssignStringList(&nothing), S_OK);
+  EXPECT_EQ(list->AssignStringList(nullptr), E_POINTER);
+  EXPECT_EQ(list->get_ppStringListDescriptor(nullptr), E_POINTER);
+}
+
 // Late-bound calls, with by-reference arguments as a compiled VB client passes them.
 class LateBound : public ::testing::Test {
  protected:
