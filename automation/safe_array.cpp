@@ -47,6 +47,14 @@ SafeArrayPtr create_string_array(const std::vector<SAFEARRAYBOUND>& bounds) {
   return SafeArrayPtr(psa);
 }
 
+SafeArrayPtr string_array_from(std::int32_t lower, const std::vector<OleString>& items) {
+  SafeArrayPtr array =
+      create_string_array({SAFEARRAYBOUND{static_cast<ULONG>(items.size()), lower}});
+  auto* cells = static_cast<BSTR*>(array.get()->pvData);
+  for (std::size_t i = 0; i < items.size(); ++i) cells[i] = Bstr(items[i]).release();
+  return array;
+}
+
 SafeArrayPtr copy_string_array(SAFEARRAY* source) {
   if (source == nullptr) return SafeArrayPtr();
   if (source->cDims == 0) throw AutomationError(vb_error::kSubscriptOutOfRange);

@@ -46,6 +46,10 @@ std::vector<SAFEARRAYBOUND> array_bounds(SAFEARRAY* psa);
 // every element the empty (null) string.
 SafeArrayPtr create_string_array(const std::vector<SAFEARRAYBOUND>& bounds);
 
+// A new one-dimensional array of strings, `lower` to lower + size - 1,
+// holding copies of the texts.
+SafeArrayPtr string_array_from(std::int32_t lower, const std::vector<OleString>& items);
+
 // A new array with the dimensions and bounds of `source` (an array of strings)
 // and a copy of every string; null gives null.
 SafeArrayPtr copy_string_array(SAFEARRAY* source);

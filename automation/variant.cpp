@@ -9,6 +9,13 @@
 
 namespace corvane {
 
+Variant string_array_variant(SafeArrayPtr array) {
+  Variant v;
+  v.get().vt = VT_ARRAY | VT_BSTR;
+  v.get().parray = array.release();
+  return v;
+}
+
 const VARIANT& dereferenced(const VARIANT& v) {
   const VARIANT* p = &v;
   while (p->vt == (VT_BYREF | VT_VARIANT) && p->pvarVal != nullptr) p = p->pvarVal;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "automation/ole_types.h"
+#include "automation/safe_array.h"
 
 namespace corvane {
 
@@ -40,6 +41,9 @@ class Variant {
  private:
   VARIANT v_;
 };
+
+// A variant of type String() (VT_ARRAY | VT_BSTR) that owns the array.
+Variant string_array_variant(SafeArrayPtr array);
 
 // The variant a by-reference variant points at (followed to the end of the
 // chain); the variant itself otherwise.

@@ -46,15 +46,7 @@ const std::vector<OleString>& sorted_words(std::size_t n) {
 }
 
 void fill(corvane::clsStringList& list, const std::vector<OleString>& words) {
-  using namespace corvane;
-  SafeArrayPtr a = create_string_array({SAFEARRAYBOUND{static_cast<ULONG>(words.size()), 0}});
-  for (std::size_t i = 0; i < words.size(); ++i) {
-    string_element(a.get(), static_cast<std::int32_t>(i)) = Bstr(words[i]).release();
-  }
-  Variant v;
-  v.get().vt = VT_ARRAY | VT_BSTR;
-  v.get().parray = a.release();
-  list.put_StringList(v.get());
+  list.put_StringList(corvane::string_array_variant(corvane::string_array_from(0, words)).get());
 }
 
 namespace {

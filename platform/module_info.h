@@ -15,6 +15,11 @@ class ModuleInfo : public Replaceable<ModuleInfo> {
   static ModuleInfo& system();
 };
 
+#ifdef _WIN32
+// The full path of a loaded module's file ("" when the system cannot say).
+OleString module_file_path(HMODULE module);
+#endif
+
 // The file name without folder and extension ("Corvane" for ...\Corvane.dll).
 OleString file_base_name(OleStringView path);
 

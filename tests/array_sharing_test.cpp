@@ -36,7 +36,7 @@ struct ClientArray {
   std::intptr_t address() { return reinterpret_cast<std::intptr_t>(&variable); }
   OleString at(std::int32_t i) const { return OleString(bstr_view(string_element(variable, i))); }
 
-  SAFEARRAY* variable = nullptr;
+  SAFEARRAY* variable;
 };
 
 std::int32_t match(clsStringList& list, OleStringView target) {

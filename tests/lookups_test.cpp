@@ -21,14 +21,7 @@ namespace {
 using testing::TraceHarness;
 
 void fill(clsStringList& list, std::int32_t lower, const std::vector<OleString>& items) {
-  SafeArrayPtr a = create_string_array({SAFEARRAYBOUND{static_cast<ULONG>(items.size()), lower}});
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    string_element(a.get(), lower + static_cast<std::int32_t>(i)) = Bstr(items[i]).release();
-  }
-  Variant v;
-  v.get().vt = VT_ARRAY | VT_BSTR;
-  v.get().parray = a.release();
-  list.put_StringList(v.get());
+  list.put_StringList(string_array_variant(string_array_from(lower, items)).get());
 }
 
 // The result as "I2:n" or "I4:n".

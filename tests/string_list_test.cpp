@@ -17,15 +17,8 @@ namespace {
 
 using testing::TraceHarness;
 
-Variant string_array(std::int32_t lower, std::vector<OleString> items) {
-  SafeArrayPtr a = create_string_array({SAFEARRAYBOUND{static_cast<ULONG>(items.size()), lower}});
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    string_element(a.get(), lower + static_cast<std::int32_t>(i)) = Bstr(items[i]).release();
-  }
-  Variant v;
-  v.get().vt = VT_ARRAY | VT_BSTR;
-  v.get().parray = a.release();
-  return v;
+Variant string_array(std::int32_t lower, const std::vector<OleString>& items) {
+  return string_array_variant(string_array_from(lower, items));
 }
 
 // The list as (lower bound, entries); lower bound -99 when there is no array.

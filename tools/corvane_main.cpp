@@ -134,15 +134,10 @@ std::vector<std::string> read_lines(std::istream& in) {
 }
 
 corvane::Variant as_string_array(const std::vector<std::string>& lines) {
-  using namespace corvane;
-  SafeArrayPtr array = create_string_array({SAFEARRAYBOUND{static_cast<ULONG>(lines.size()), 0}});
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    string_element(array.get(), static_cast<std::int32_t>(i)) = Bstr(from_utf8(lines[i])).release();
-  }
-  Variant v;
-  v.get().vt = VT_ARRAY | VT_BSTR;
-  v.get().parray = array.release();
-  return v;
+  std::vector<corvane::OleString> items;
+  items.reserve(lines.size());
+  for (const std::string& line : lines) items.push_back(corvane::from_utf8(line));
+  return corvane::string_array_variant(corvane::string_array_from(0, items));
 }
 
 }  // namespace

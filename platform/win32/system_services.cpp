@@ -31,20 +31,24 @@ class Win32ModuleInfo final : public ModuleInfo {
             reinterpret_cast<LPCWSTR>(&file_base_name), &self)) {
       return OleString();
     }
-    OleString path(MAX_PATH, L'\0');
-    for (;;) {
-      const DWORD n = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
-      if (n == 0) return OleString();
-      if (n < path.size()) {
-        path.resize(n);
-        return path;
-      }
-      path.resize(path.size() * 2);
-    }
+    return module_file_path(self);
   }
 };
 
 }  // namespace
+
+OleString module_file_path(HMODULE module) {
+  OleString path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return OleString();
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.resize(path.size() * 2);  // cut short: try a larger buffer
+  }
+}
 
 DebugOutput& DebugOutput::system() {
   static Win32DebugOutput output;

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "CorvaneV10.h"
+#include "platform/module_info.h"
 #include "platform/thread_values.h"
 
 namespace corvane::com {
@@ -42,16 +43,7 @@ bool module_idle() {
 }
 
 OleString module_path() {
-  OleString path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(g_instance, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return OleString();
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
+  return platform::module_file_path(g_instance);
 }
 
 HRESULT string_list_type_info(ITypeInfo** interface_info, ITypeInfo** dispatch_info) {
