@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "automation/ole_types.h"
@@ -26,6 +28,15 @@ class Files : public Replaceable<Files> {
   virtual void write(FileHandle file, std::string_view bytes) = 0;
   // Closes the file; raises 57 when the system reports a failure.
   virtual void close(FileHandle file) = 0;
+
+  // Whether a directory listing of `path` finds a name: with `directories`
+  // a folder or a file, otherwise a file only (the runtime's Dir).
+  virtual bool exists(OleStringView path, bool directories) = 0;
+  // Creates one folder (MkDir); false when it cannot (it exists already,
+  // or its parent is missing).
+  virtual bool create_directory(OleStringView path) = 0;
+  // The whole content of a file; nothing when it cannot be opened for reading.
+  virtual std::optional<std::string> read_all(OleStringView path) = 0;
 
   static Files& system();
 };

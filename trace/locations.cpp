@@ -2,8 +2,11 @@
 
 #include <algorithm>
 
+#include "automation/error.h"
 #include "automation/vb_text.h"
 #include "platform/clock.h"
+#include "platform/environment.h"
+#include "platform/files.h"
 #include "platform/module_info.h"
 #include "platform/text_encoding.h"
 #include "trace/error_trap.h"
@@ -72,6 +75,205 @@ std::int32_t lfnBackwardsInstr(OleStringView sText, OleStringView sTarget,
     OleString reversed(tail.rbegin(), tail.rend());
     const std::size_t found = instr(reversed, sTarget);
     result = found == 0 ? 0 : static_cast<std::int32_t>(found - 1);
+  });
+  return result;
+}
+
+}  // namespace corvane::modVBTrace
+
+namespace corvane::modVBTrace {
+
+namespace {
+
+constexpr ErrorTrap kAppPathTrap = errmsgbox_trap(OLESTR("in Corvane.modVBTrace.AppPath."));
+constexpr ErrorTrap kCrashHandlerFileTrap =
+    errmsgbox_trap(OLESTR("in Corvane.modVBTrace.CrashHandlerFile."));
+constexpr ErrorTrap kAppNameTrap = errmsgbox_trap(OLESTR("in Corvane.modVBTrace.AppName."));
+constexpr ErrorTrap kWindowTextTrap =
+    errmsgbox_trap(OLESTR("in Corvane.modVBTrace.sfnWindowText."));
+constexpr ErrorTrap kUseQuillonAppPathTrap = errors_log_trap(
+    OLESTR("in Corvane.modVBTrace.UseQuillonAppPath."), OLESTR("modVBTrace.UseQuillonAppPath"));
+constexpr ErrorTrap kIsQuillonModuleTrap = errors_log_trap(
+    OLESTR("in Corvane.modVBTrace.IsQuillonModule."), OLESTR("modVBTrace.IsQuillonModule"));
+constexpr ErrorTrap kInQuillonDevEnvTrap = errors_log_trap(
+    OLESTR("in Corvane.modVBTrace.InQuillonDevEnv."), OLESTR("modVBTrace.InQuillonDevEnv"));
+constexpr ErrorTrap kGetQuillonModulePathTrap =
+    errors_log_trap(OLESTR("in Corvane.modVBTrace.GetQuillonModulePath."),
+                    OLESTR("modVBTrace.GetQuillonModulePath"));
+constexpr ErrorTrap kQuillonPathValTrap = errors_log_trap(
+    OLESTR("in Corvane.modVBTrace.QuillonPathVal."), OLESTR("modVBTrace.QuillonPathVal"));
+constexpr ErrorTrap kModulePathTrap =
+    errors_log_trap(OLESTR("in Corvane.modVBTrace.ModulePath."), OLESTR("modVBTrace.ModulePath"));
+
+// One field of sequential input (the runtime's Input #): leading blanks
+// skipped; a quoted field up to its closing quote; otherwise up to a comma or
+// the end of the line.
+OleString first_input_field(OleStringView text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) ++i;
+  if (i < text.size() && text[i] == u'"') {
+    const std::size_t close = text.find(u'"', i + 1);
+    return OleString(
+        text.substr(i + 1, close == OleStringView::npos ? OleStringView::npos : close - i - 1));
+  }
+  const std::size_t end = text.find_first_of(OLESTR(",\r\n"), i);
+  return OleString(text.substr(i, end == OleStringView::npos ? OleStringView::npos : end - i));
+}
+
+}  // namespace
+
+OleString component_folder() {
+  const OleString path = platform::ModuleInfo::current().own_file_path();
+  const std::size_t slash = path.find_last_of(OLESTR("\\/"));
+  return slash == OleString::npos ? OleString() : path.substr(0, slash);
+}
+
+OleString AppPath() {
+  OleString result;
+  trapped(kAppPathTrap, [&] {
+    std::optional<OleString>& cache = module_values().app_path;
+    if (!cache) {
+      if (UseQuillonAppPath()) {
+        cache = sfnQuillonDataFolder();  // stored before the test: it runs once
+        if (!platform::Files::current().exists(*cache, true)) CreateQuillonDataFolders();
+      } else {
+        cache = component_folder();
+      }
+    }
+    result = *cache;
+  });
+  return result;
+}
+
+OleString sfnQuillonDataFolder() {
+  return sfnAppDataFolder() + OLESTR("\\Marrowind\\QuillonMTV10");
+}
+
+void CreateQuillonDataFolders() {
+  try {
+    const OleString base = sfnAppDataFolder();
+    platform::Files::current().create_directory(base + OLESTR("\\Marrowind"));
+    platform::Files::current().create_directory(base + OLESTR("\\Marrowind\\QuillonMTV10"));
+  } catch (...) {
+    // every error ignored
+  }
+}
+
+OleString sfnAppDataFolder() {
+  try {
+    return platform::Environment::current().roaming_app_data_folder().value_or(OleString());
+  } catch (...) {
+    return OleString();  // errors are ignored from the folder call on
+  }
+}
+
+bool UseQuillonAppPath() {
+  bool result = false;
+  trapped(kUseQuillonAppPathTrap, [&] {
+    std::optional<bool>& flag = module_values().use_quillon_app_path;
+    if (!flag) {
+      const bool module = IsQuillonModule();
+      const bool dev_env = InQuillonDevEnv();  // both run on the first call
+      flag = module || dev_env;
+    }
+    result = *flag;
+  });
+  return result;
+}
+
+bool IsQuillonModule() {
+  bool result = false;
+  trapped(kIsQuillonModuleTrap, [&] {
+    result =
+        platform::Files::current().exists(component_folder() + OLESTR("\\QuillonMT.exe"), false);
+  });
+  return result;
+}
+
+bool InQuillonDevEnv() {
+  bool result = false;
+  trapped(kInQuillonDevEnvTrap, [&] {
+    platform::Environment& environment = platform::Environment::current();
+    bool existed = false;
+    const std::intptr_t event = environment.create_event(OLESTR("MarrowindDevEnvHandle"), &existed);
+    if (event != 0) {
+      result = existed;
+      environment.close_event(event);
+    }
+  });
+  return result;
+}
+
+OleString ModulePath() {
+  OleString result;
+  trapped(kModulePathTrap, [&] {
+    std::optional<OleString>& cache = module_values().module_path;
+    if (!cache) cache = UseQuillonAppPath() ? GetQuillonModulePath() : component_folder();
+    result = *cache;
+  });
+  return result;
+}
+
+OleString GetQuillonModulePath() {
+  OleString result;
+  trapped(kGetQuillonModulePathTrap, [&] {
+    result = QuillonPathVal();
+    if (result.empty()) result = component_folder();
+  });
+  return result;
+}
+
+OleString QuillonPathVal() {
+  OleString result;
+  trapped(kQuillonPathValTrap, [&] {
+    const std::optional<std::string> text =
+        platform::Files::current().read_all(AppPath() + OLESTR("\\ModulePath.txt"));
+    if (!text) throw AutomationError(vb_error::kFileNotFound);
+    result = first_input_field(platform::from_ansi(*text));
+  });
+  return result;
+}
+
+OleString CrashHandlerFile() {
+  OleString result;
+  trapped(kCrashHandlerFileTrap, [&] { result = AppPath() + OLESTR("\\CrashHandler.txt"); });
+  return result;
+}
+
+OleString AppName() {
+  OleString result;
+  trapped(kAppNameTrap, [&] {
+    std::optional<OleString>& name = module_values().app_name;
+    if (!name) name = OleString(OLESTR("Quillon"));
+    result = *name;
+  });
+  return result;
+}
+
+OleString sfnStripScribePrefix(OleStringView sText) {
+  const std::size_t start = instr(sText, kServerExceptionPrefix, 1, CompareMode::kText);
+  if (start == 0) return OleString(sText);
+  const std::size_t colon =
+      instr(sText, OLESTR(":"), start + kServerExceptionPrefix.size(), CompareMode::kText);
+  const OleString remove(colon != 0 ? sText.substr(start - 1, colon - start + 1)
+                                    : kServerExceptionPrefix);
+  OleString result;
+  for (std::size_t at = 0;;) {
+    const std::size_t found = sText.find(remove, at);
+    if (found == OleStringView::npos) {
+      result += sText.substr(at);
+      return result;
+    }
+    result += sText.substr(at, found - at);
+    at = found + remove.size();
+  }
+}
+
+OleString sfnWindowText(std::intptr_t hWnd) {
+  OleString result;
+  trapped(kWindowTextTrap, [&] {
+    const OleString title = platform::Environment::current().window_text(hWnd, 80);
+    result = title.empty() ? OleString(OLESTR("***NONE")) : title;
   });
   return result;
 }

@@ -21,6 +21,16 @@ struct ModuleValues {
   std::optional<OleString> process_name;
   // Empty until bfnErrorBoxesEnabled first reads it.
   std::optional<bool> error_boxes_enabled;
+
+  // Caches of the log locations, each filled once.
+  std::optional<OleString> app_path;
+  std::optional<OleString> app_name;
+  std::optional<bool> use_quillon_app_path;
+  std::optional<OleString> module_path;
+
+  // Fixed at their first successful lookup.
+  OleString session_ini_path;
+  OleString script_comparison_log_path;
 };
 
 // This apartment's values.

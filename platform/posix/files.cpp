@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 
@@ -25,13 +26,19 @@ std::int32_t open_error(int err) {
   }
 }
 
+// The path as this system names it: UTF-8, backslashes as folder separators.
+std::string native_path(OleStringView path) {
+  std::string native = to_utf8(path);
+  for (char& c : native) {
+    if (c == '\\') c = '/';
+  }
+  return native;
+}
+
 class PosixFiles final : public Files {
  public:
   FileHandle open_append(OleStringView path, std::int32_t* error) override {
-    std::string native = to_utf8(path);
-    for (char& c : native) {
-      if (c == '\\') c = '/';
-    }
+    const std::string native = native_path(path);
     const int fd = ::open(native.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
       *error = native.empty() ? vb_error::kBadFileNameOrNumber : open_error(errno);
@@ -55,6 +62,26 @@ class PosixFiles final : public Files {
     if (::close(static_cast<int>(file)) != 0 && errno != EINTR) {
       throw AutomationError(errno == ENOSPC ? vb_error::kDiskFull : vb_error::kDeviceIoError);
     }
+  }
+
+  bool exists(OleStringView path, bool directories) override {
+    struct stat info {};
+    if (path.empty() || ::stat(native_path(path).c_str(), &info) != 0) return false;
+    return directories || S_ISREG(info.st_mode);
+  }
+
+  bool create_directory(OleStringView path) override {
+    return !path.empty() && ::mkdir(native_path(path).c_str(), 0777) == 0;
+  }
+
+  std::optional<std::string> read_all(OleStringView path) override {
+    const int fd = ::open(native_path(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string content;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) content.append(buffer, n);
+    ::close(fd);
+    return content;
   }
 };
 

@@ -60,6 +60,32 @@ class Win32Files final : public Files {
       throw AutomationError(io_error(GetLastError()));
     }
   }
+
+  bool exists(OleStringView path, bool directories) override {
+    if (path.empty()) return false;
+    const OleString terminated(path);
+    const DWORD attributes = GetFileAttributesW(terminated.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    return directories || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  }
+
+  bool create_directory(OleStringView path) override {
+    const OleString terminated(path);
+    return !terminated.empty() && CreateDirectoryW(terminated.c_str(), nullptr) != 0;
+  }
+
+  std::optional<std::string> read_all(OleStringView path) override {
+    const OleString terminated(path);
+    HANDLE h = CreateFileW(terminated.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+    std::string content;
+    char buffer[4096];
+    DWORD n = 0;
+    while (ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n > 0) content.append(buffer, n);
+    CloseHandle(h);
+    return content;
+  }
 };
 
 }  // namespace

@@ -64,6 +64,15 @@ class FaultyFiles final : public platform::Files {
   platform::FileHandle open_append(OleStringView path, std::int32_t* error) override;
   void write(platform::FileHandle file, std::string_view bytes) override;
   void close(platform::FileHandle file) override;
+  bool exists(OleStringView path, bool directories) override {
+    return platform::Files::system().exists(path, directories);
+  }
+  bool create_directory(OleStringView path) override {
+    return platform::Files::system().create_directory(path);
+  }
+  std::optional<std::string> read_all(OleStringView path) override {
+    return platform::Files::system().read_all(path);
+  }
 
   int opens_to_fail = 0;  // this many opens fail before they succeed again
   bool fail_writes = false;
