@@ -44,3 +44,10 @@ expect_output("2\tcharlie (12)\n" prefix CH)
 expect_output("3\tdelta\n" prefix dz)
 expect_output("code: no\n2\tcharlie (12)\n" describe Charlie)
 expect_output("code: yes\n2\tcharlie (12)\n" describe "charlie (12)" --with-code)
+
+# The session statistics of a log folder.
+file(WRITE ${WORK}/Session.ini "[SessionStats]\r\nSeverity2Count=3\r\nmachine=box\r\n")
+execute_process(COMMAND ${CORVANE} stats --log-dir ${WORK} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "\nSeverity2Count=3\nSeverity3Count=\n" OR NOT out MATCHES "\nMachine=box\n")
+  message(FATAL_ERROR "corvane stats printed (exit ${rc}):\n${out}")
+endif()

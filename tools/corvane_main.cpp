@@ -14,6 +14,7 @@
 #include "automation/variant.h"
 #include "automation/vb_text.h"
 #include "string_list/clsStringList.h"
+#include "trace/summary_log.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ constexpr const char* kUsage = R"usage(usage: corvane [options] [LIST_FILE]
        corvane match [--long] TARGET [options] [LIST_FILE]
        corvane prefix PREFIX [options] [LIST_FILE]
        corvane describe TEXT [--with-code] [options] [LIST_FILE]
+       corvane stats --log-dir DIR
 
 Loads LIST_FILE (one entry a line, UTF-8; standard input when it is missing
 or '-') into a string list object, calls its Init with the log options below,
@@ -39,11 +41,15 @@ applies every --replace in order, then:
                 then the description search (lfnMatchingPrefixLocationServerChange):
                 the index of the entry whose description equals TEXT (codes
                 ignored unless --with-code), TAB, the entry; -1 when none
+  stats         prints the session statistics kept in DIR\Session.ini
+                (section SessionStats), one Key=Value line per field; reads
+                no list
 
 options:
   --detail-log FILE     detail log the trace library writes (Init's sGlobalLog)
   --summary-log FILE    summary log (Init's sGlobalSummaryLog)
-  --log-dir DIR         log folder (Init's sLogFilePath)
+  --log-dir DIR         log folder (Init's sLogFilePath): holds the session
+                        statistics (Session.ini) and PossibleErrors.log
   --trace-level N       trace level: 1 summary lines, 2 errors and events
                         (the default), 4 detailed progress
   --replace INDEX=TEXT  replace the entry at INDEX by TEXT (ReplaceString);
@@ -110,6 +116,8 @@ int parse(int argc, char** argv, Options* options) {
       needs_argument = false;
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
       return 2;
+    } else if (options->command.empty() && options->list_file.empty() && arg == "stats") {
+      options->command = arg;
     } else if (options->command.empty() && options->list_file.empty() &&
                (arg == "match" || arg == "prefix" || arg == "describe")) {
       options->command = arg;
@@ -148,6 +156,17 @@ int main(int argc, char** argv) {
   if (const int code = parse(argc, argv, &options); code != 0) {
     if (code > 0) std::cerr << "corvane: bad arguments\n\n" << kUsage;
     return code > 0 ? code : 0;
+  }
+
+  if (options.command == "stats") {
+    clsStringList list;
+    list.Init(from_utf8(options.detail_log), from_utf8(options.summary_log),
+              from_utf8(options.log_dir), static_cast<std::int32_t>(options.trace_level));
+    for (std::int32_t field = 0; field < modVBTrace::kSessionStatFields; ++field) {
+      std::cout << to_utf8(modVBTrace::sfnSessionStatFieldName(field)) << '='
+                << to_utf8(modVBTrace::sfnReadSessionStat(field)) << '\n';
+    }
+    return 0;
   }
 
   std::vector<std::string> lines;

@@ -62,7 +62,7 @@ std::wstring dll_path() {
 std::filesystem::path temp_file(const std::string& name) {
   const auto dir = std::filesystem::temp_directory_path() / "corvane-com-tests";
   std::filesystem::create_directories(dir);
-  std::filesystem::remove(dir / name);
+  std::filesystem::remove_all(dir / name);
   return dir / name;
 }
 
@@ -188,6 +188,33 @@ TEST(EarlyBound, FillReadReplace) {
   EXPECT_EQ(contents(back.parray), (std::vector<std::wstring>{L"a", L"B", L""}));
   VariantClear(&back);
   EXPECT_NE(read_file(log).find("outside of range of array: 9"), std::string::npos);
+}
+
+TEST(EarlyBound, TheLogFilesAClientsCallsLeaveBehind) {
+  Ptr<_clsStringList> list;
+  create(list);
+  const auto folder = temp_file("logs");
+  std::filesystem::create_directories(folder);
+  OwnedBstr detail((folder / "detail.log").wstring().c_str());
+  OwnedBstr summary((folder / "summary.log").wstring().c_str());
+  OwnedBstr log_folder(folder.wstring().c_str());
+  LONG level = 2;
+  ASSERT_EQ(list->Init(&detail.b, &summary.b, &log_folder.b, &level), S_OK);
+  LONG index = 5;
+  OwnedBstr text(L"x");
+  ASSERT_EQ(list->ReplaceString(&index, &text.b), S_OK);  // no list: logged
+
+  const std::string detail_text = read_file(folder / "detail.log");
+  EXPECT_NE(detail_text.find("\tCorvane\tmodVBTrace.GlobalErrorsLog: GlobalErrorsLog >>> "
+                             "clsStringList.ReplaceString\tNo strings in StringList. Error 9:\r\n"
+                             "Subscript out of range\tSeverity: 2\r\n"),
+            std::string::npos);
+  const std::string summary_text = read_file(folder / "summary.log");
+  ASSERT_GT(summary_text.size(), 2u);
+  EXPECT_EQ(summary_text.substr(0, 2), "\r\n");  // a leading break before the stamped line
+  EXPECT_NE(summary_text.find("\tCorvane\tclsStringList.ReplaceString: \tNo strings in StringList. "
+                              "Error 9:\r\nSubscript out of range\r\n"),
+            std::string::npos);
 }
 
 TEST(EarlyBound, BadArgumentsNeverCrashOrRaise) {
