@@ -3,7 +3,7 @@
 # level 4, then shows the list it read back and the detail log it wrote.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/ensure-packages.sh g++ cmake ninja-build libgtest-dev
+tools/ensure-packages.sh g++ cmake ninja-build libgtest-dev libicu-dev
 cmake --preset native >/dev/null
 cmake --build --preset native --target corvane
 logs=$(mktemp -d)

@@ -5,7 +5,7 @@
 # failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/ensure-packages.sh g++ cmake ninja-build libgtest-dev googletest clang-format \
+tools/ensure-packages.sh g++ cmake ninja-build libgtest-dev googletest libicu-dev libbenchmark-dev clang-format \
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64
 export CORVANE_WERROR=ON
 

@@ -675,11 +675,17 @@ TEST_F(LateBound, LookupsWithOptionalArgumentsAndWriteBack) {
   VariantClear(&variable);
   SysFreeString(text);
 
-  VARIANT prefix;
+  VARIANT prefix, compare;
   VariantInit(&prefix);
+  VariantInit(&compare);
   prefix.vt = VT_BSTR;
   prefix.bstrVal = SysAllocString(L"2");
+  compare.vt = VT_I4;
+  compare.lVal = 1;
   ASSERT_EQ(call(id(L"lfnFirstMatchingPrefix"), DISPATCH_METHOD, {prefix}, &result), S_OK);
+  EXPECT_EQ(result.lVal, 1);
+  ASSERT_EQ(call(id(L"lfnMatchingPrefixLocation"), DISPATCH_METHOD, {prefix, compare}, &result), S_OK);
+  EXPECT_EQ(result.vt, VT_I4);
   EXPECT_EQ(result.lVal, 1);
   VariantClear(&prefix);
 }
