@@ -684,7 +684,8 @@ TEST_F(LateBound, LookupsWithOptionalArgumentsAndWriteBack) {
   compare.lVal = 1;
   ASSERT_EQ(call(id(L"lfnFirstMatchingPrefix"), DISPATCH_METHOD, {prefix}, &result), S_OK);
   EXPECT_EQ(result.lVal, 1);
-  ASSERT_EQ(call(id(L"lfnMatchingPrefixLocation"), DISPATCH_METHOD, {prefix, compare}, &result), S_OK);
+  ASSERT_EQ(call(id(L"lfnMatchingPrefixLocation"), DISPATCH_METHOD, {prefix, compare}, &result),
+            S_OK);
   EXPECT_EQ(result.vt, VT_I4);
   EXPECT_EQ(result.lVal, 1);
   VariantClear(&prefix);
