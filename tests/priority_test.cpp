@@ -4,6 +4,12 @@
 
 #include <map>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 #include "platform/priorities.h"
 #include "priority/priority_sdk.h"
 #include "support/log_capture.h"
@@ -141,6 +147,10 @@ TEST(Priority, TheSystemsOwnReadingsAfterANormalReset) {
   SetThreadPriorityLevel(-1);
   EXPECT_EQ(priority_reading(), OLESTR("Priority Class: NORMAL_PRIORITY_CLASS. Thread Priority: "
                                        "(-1) THREAD_PRIORITY_BELOW_NORMAL"));
+#ifndef _WIN32
+  // On Linux the level is the thread's nice value: below normal is +2.
+  EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid))), 2);
+#endif
   SetNormalPriority();
 }
 
