@@ -88,7 +88,12 @@ class PosixPriorities final : public Priorities {
     return thread == kCurrentThread ? t_thread_level : kThreadPriorityError;
   }
   bool set_thread_priority(std::intptr_t thread, std::int32_t level) override {
-    if (thread != kCurrentThread || level < -15 || level > 15) return false;
+    if (level < -15 || level > 15) return false;
+    if (thread > 0) {  // another process's first thread: its pid (see processes.cpp)
+      return ::setpriority(PRIO_PROCESS, static_cast<id_t>(thread),
+                           std::clamp(level_nice(level), -20, 19)) == 0;
+    }
+    if (thread != kCurrentThread) return false;
     if (!apply(g_process_class.load(), level)) return false;
     t_thread_level = level;
     return true;

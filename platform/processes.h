@@ -1,0 +1,43 @@
+// Starting programs and waiting for them. A command line is one text, the
+// program first (quoted when it holds blanks, or not: a program file whose
+// folder holds blanks is found as the longest leading part of the command
+// line that names an existing file, so that a blank can never start another
+// program than the one meant); the command line itself is passed on as given.
+#pragma once
+
+#include <cstdint>
+
+#include "automation/ole_types.h"
+#include "platform/replaceable.h"
+
+namespace corvane::platform {
+
+struct StartedProcess {
+  std::intptr_t process = 0;  // 0 when the start failed
+  std::intptr_t thread = 0;   // its first thread
+  std::uint32_t error = 0;    // the system's error code of a failed start
+};
+
+class Processes : public Replaceable<Processes> {
+ public:
+  virtual ~Processes() = default;
+  // Starts the program, its window hidden when asked, its first thread held
+  // until resume() when `suspended`.
+  virtual StartedProcess start(OleStringView command_line, bool hide, bool suspended) = 0;
+  virtual void resume(std::intptr_t thread) = 0;
+  // 0 when the process ended (or, for wait_for_input_idle, went idle) within
+  // the limit; another value when not. kInfinite waits without limit.
+  virtual std::uint32_t wait(std::intptr_t process, std::uint32_t limit_ms) = 0;
+  virtual std::uint32_t wait_for_input_idle(std::intptr_t process, std::uint32_t limit_ms) = 0;
+  virtual void close(std::intptr_t handle) = 0;
+
+  static constexpr std::uint32_t kInfinite = 0xFFFFFFFF;
+
+  static Processes& system();
+};
+
+// The program file a command line starts, by the rule above; empty when no
+// leading part names an existing file.
+OleString program_file_of(OleStringView command_line);
+
+}  // namespace corvane::platform

@@ -1,0 +1,57 @@
+#include "platform/processes.h"
+
+#include <string>
+
+#include "platform/text_encoding.h"
+
+namespace corvane::platform {
+
+namespace {
+
+class Win32Processes final : public Processes {
+ public:
+  StartedProcess start(OleStringView command_line, bool hide, bool suspended) override {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;  // 68
+    if (hide) {
+      startup.dwFlags = STARTF_USESHOWWINDOW;
+      startup.wShowWindow = SW_HIDE;
+    }
+    PROCESS_INFORMATION info{};
+    std::string command = to_ansi(command_line);
+    const std::string program = to_ansi(program_file_of(command_line));
+    const DWORD flags = NORMAL_PRIORITY_CLASS | (suspended ? CREATE_SUSPENDED : 0);
+    StartedProcess started;
+    if (!CreateProcessA(program.empty() ? nullptr : program.c_str(), command.data(), nullptr,
+                        nullptr, TRUE, flags, nullptr, nullptr, &startup, &info)) {
+      started.error = GetLastError();
+      return started;
+    }
+    started.process = reinterpret_cast<std::intptr_t>(info.hProcess);
+    started.thread = reinterpret_cast<std::intptr_t>(info.hThread);
+    return started;
+  }
+
+  void resume(std::intptr_t thread) override { ResumeThread(reinterpret_cast<HANDLE>(thread)); }
+
+  std::uint32_t wait(std::intptr_t process, std::uint32_t limit_ms) override {
+    return WaitForSingleObject(reinterpret_cast<HANDLE>(process), limit_ms);
+  }
+
+  std::uint32_t wait_for_input_idle(std::intptr_t process, std::uint32_t limit_ms) override {
+    return WaitForInputIdle(reinterpret_cast<HANDLE>(process), limit_ms);
+  }
+
+  void close(std::intptr_t handle) override {
+    if (handle != 0) CloseHandle(reinterpret_cast<HANDLE>(handle));
+  }
+};
+
+}  // namespace
+
+Processes& Processes::system() {
+  static Win32Processes processes;
+  return processes;
+}
+
+}  // namespace corvane::platform

@@ -1,0 +1,40 @@
+// A program for the process tests: writes its arguments to the file named by
+// its second argument (when there is one), leaves "<its own file>.ran" beside
+// itself so that a test can tell which program ran, sleeps the milliseconds
+// of its first argument, and exits with 0.
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+std::string own_file() {
+  char path[4096] = {};
+#ifdef _WIN32
+  GetModuleFileNameA(nullptr, path, sizeof path);
+#else
+  if (readlink("/proc/self/exe", path, sizeof path - 1) < 0) path[0] = '\0';
+#endif
+  return path;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::ofstream(own_file() + ".ran", std::ios::binary) << "ran\n";
+  if (argc >= 3) {
+    std::ofstream marker(argv[2], std::ios::app | std::ios::binary);
+    for (int i = 1; i < argc; ++i) marker << argv[i] << (i + 1 < argc ? " " : "\n");
+  }
+  const long ms = argc >= 2 ? std::strtol(argv[1], nullptr, 10) : 0;
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  return 0;
+}
