@@ -53,7 +53,7 @@ TEST(Processes, SyncShellWaitsForTheProgram) {
 TEST(Processes, ALimitThatRunsOutAndAProgramThatIsNotThere) {
   TraceHarness h;
   h.init(2);
-  EXPECT_FALSE(SyncShell(command(child_program(), "3000"), 100, false, true));
+  EXPECT_FALSE(SyncShell(command(child_program(), "1000"), 100, false, true));
   EXPECT_FALSE(SyncShell(OLESTR("no-such-program-anywhere"), 100, false, true));
   const std::string log = testing::read_file(h.detail_log());
   EXPECT_NE(log.find("modVBTrace.StartProcess: Could not create process. GetLastError = 2\r\n"
