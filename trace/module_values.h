@@ -28,6 +28,10 @@ struct ModuleValues {
   std::optional<bool> use_quillon_app_path;
   std::optional<OleString> module_path;
 
+  // The trace viewer's window as last found, and its title then.
+  std::intptr_t tracer_window = 0;
+  OleString tracer_title;
+
   // Fixed at their first successful lookup.
   OleString session_ini_path;
   OleString script_comparison_log_path;

@@ -1,0 +1,195 @@
+// Forwarding log text to the suite's trace viewer instead of the files.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "platform/environment.h"
+#include "platform/trace_viewer.h"
+#include "support/log_capture.h"
+#include "trace/module_values.h"
+#include "trace/summary_log.h"
+#include "trace/trace_forwarding.h"
+#include "trace/trace_log.h"
+
+namespace corvane::modVBTrace {
+namespace {
+
+using testing::TraceHarness;
+
+struct Sent {
+  std::intptr_t window;
+  std::uintptr_t wparam;
+  std::uint32_t kind;
+  std::string text;
+};
+
+// Windows by title, and what reaches them.
+class FakeViewer final : public platform::TraceViewer, public platform::Environment {
+ public:
+  std::intptr_t find_window(OleStringView title) override {
+    ++lookups;
+    for (const auto& [handle, t] : titles) {
+      if (t == title) return handle;
+    }
+    return 0;
+  }
+  bool is_window(std::intptr_t window) override { return titles.count(window) != 0; }
+  void send_copy_data(std::intptr_t window, std::uintptr_t wparam, std::uint32_t kind,
+                      std::string_view text) override {
+    sent.push_back({window, wparam, kind, std::string(text)});
+  }
+  std::optional<OleString> roaming_app_data_folder() override { return OleString(); }
+  std::intptr_t create_event(OleStringView, bool* existed) override {
+    *existed = false;
+    return 0;
+  }
+  void signal_event(std::intptr_t) override {}
+  void close_event(std::intptr_t) override {}
+  OleString window_text(std::intptr_t window, int) override {
+    const auto it = titles.find(window);
+    return it == titles.end() ? OleString() : it->second;
+  }
+
+  std::map<std::intptr_t, OleString> titles;
+  std::vector<Sent> sent;
+  int lookups = 0;
+};
+
+class Forwarding : public ::testing::Test {
+ protected:
+  Forwarding() : viewer_override_(viewer), environment_override_(viewer) { harness.init(2); }
+
+  TraceHarness harness;
+  FakeViewer viewer;
+
+ private:
+  platform::TraceViewer::Override viewer_override_;
+  platform::Environment::Override environment_override_;
+};
+
+TEST_F(Forwarding, OutsideTheSuiteTheViewerIsNotLookedFor) {
+  viewer.titles[7] = OleString(kTraceViewerTitle);
+  module_values().use_quillon_app_path = false;
+  EXPECT_FALSE(UseSendTrace());
+  EXPECT_EQ(viewer.lookups, 0);
+  GlobalTrace(OLESTR("s"), OLESTR("to the file"), 2);
+  EXPECT_EQ(harness.detail_lines().size(), 1u);
+  EXPECT_TRUE(viewer.sent.empty());
+}
+
+TEST_F(Forwarding, WithoutAViewerTheFilesAreWritten) {
+  module_values().use_quillon_app_path = true;
+  EXPECT_FALSE(UseSendTrace());
+  GlobalTrace(OLESTR("s"), OLESTR("to the file"), 2);
+  EXPECT_EQ(harness.detail_lines().size(), 1u);
+  EXPECT_EQ(harness.debug_output.lines.size(), 1u);
+}
+
+TEST_F(Forwarding, LinesGoToTheViewerInsteadOfTheFiles) {
+  module_values().use_quillon_app_path = true;
+  viewer.titles[7] = OleString(kTraceViewerTitle);
+  EXPECT_TRUE(UseSendTrace());
+  GlobalTrace(OLESTR("src"), OLESTR("hello"), 2);
+  GlobalLog(OLESTR("flagged"), false, true);
+  GlobalSummaryLog(OLESTR("src"), OLESTR("summary"), false, true, false, false);
+  ASSERT_EQ(viewer.sent.size(), 3u);
+  EXPECT_EQ(viewer.sent[0].window, 7);
+  EXPECT_EQ(viewer.sent[0].kind, 1u);
+  EXPECT_EQ(viewer.sent[0].wparam, 0u);
+  EXPECT_EQ(viewer.sent[0].text, "02-01-26 09:05:03.007\tCorvane\tsrc: hello");
+  EXPECT_EQ(viewer.sent[1].text, "\tflagged");
+  EXPECT_EQ(viewer.sent[1].wparam, 1u);
+  EXPECT_EQ(viewer.sent[2].kind, 2u);
+  EXPECT_EQ(viewer.sent[2].text, "\t\tsummary");
+  // Nothing in the files, nothing in the debugger output.
+  EXPECT_TRUE(harness.detail_lines().empty());
+  EXPECT_TRUE(harness.debug_output.lines.empty());
+  EXPECT_FALSE(std::filesystem::exists(harness.folder.path() / "summary.log"));
+}
+
+TEST_F(Forwarding, AClosedOrRetitledViewerIsLookedUpAgain) {
+  module_values().use_quillon_app_path = true;
+  viewer.titles[7] = OleString(kTraceViewerTitle);
+  EXPECT_EQ(lfnTracerWindow(), 7);
+  EXPECT_EQ(lfnTracerWindow(), 7);
+  EXPECT_EQ(viewer.lookups, 1);  // cached while its title stays
+  viewer.titles[7] = OLESTR("Something else");
+  EXPECT_EQ(lfnTracerWindow(), 0);
+  EXPECT_EQ(viewer.lookups, 2);
+  viewer.titles[9] = OleString(kTraceViewerTitle);
+  EXPECT_EQ(lfnTracerWindow(), 9);
+  viewer.titles.clear();
+  EXPECT_FALSE(UseSendTrace());
+  GlobalTrace(OLESTR("s"), OLESTR("back to the file"), 2);
+  EXPECT_EQ(harness.detail_lines().size(), 1u);
+}
+
+TEST_F(Forwarding, TheRecordCarriesKindFlagAndText) {
+  module_values().use_quillon_app_path = true;
+  viewer.titles[3] = OleString(kTraceViewerTitle);
+  ASSERT_EQ(lfnTracerWindow(), 3);
+  SendTraceStatement(OLESTR("12345"), 3, false);
+  ASSERT_EQ(viewer.sent.size(), 1u);
+  EXPECT_EQ(viewer.sent[0].text, "12345");  // cbData 5; the NUL follows it
+  EXPECT_EQ(viewer.sent[0].kind, 3u);
+}
+
+}  // namespace
+}  // namespace corvane::modVBTrace
+
+#ifndef _WIN32
+// The Linux viewer channel: a socket named after the title; what arrives is
+// the same kind, flag and bytes a window would get.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <thread>
+
+namespace corvane::modVBTrace {
+namespace {
+
+TEST(ForwardingOnLinux, ARecordThroughTheViewersSocket) {
+  TraceHarness harness;
+  harness.init(2);
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string folder = std::string(runtime != nullptr && *runtime ? runtime : "/tmp") +
+                             "/corvane-viewers-" + std::to_string(::getuid());
+  ::mkdir(folder.c_str(), 0700);
+  const std::string path = folder + "/" + testing::narrow(kTraceViewerTitle);
+  ::unlink(path.c_str());
+  const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(server, 4), 0);
+  std::string received;
+  std::thread stand_in_viewer([&] {
+    const int client = ::accept(server, nullptr, nullptr);
+    char buffer[256];
+    ssize_t n = 0;
+    while (received.size() < 12 + 7 && (n = ::recv(client, buffer, sizeof buffer, 0)) > 0) {
+      received.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::send(client, "k", 1, 0);
+    ::close(client);
+  });
+  module_values().use_quillon_app_path = true;
+  EXPECT_TRUE(UseSendTrace());
+  GlobalLog(OLESTR("hello"), false, true);  // "\thello": 6 bytes, wParam 1
+  stand_in_viewer.join();
+  ::close(server);
+  ::unlink(path.c_str());
+  const std::uint32_t header[3] = {1, 6, 1};
+  ASSERT_EQ(received.size(), 12u + 7u);
+  EXPECT_EQ(std::memcmp(received.data(), header, 12), 0);
+  EXPECT_EQ(received.substr(12), std::string("\thello\0", 7));
+  EXPECT_TRUE(harness.detail_lines().empty());
+  EXPECT_FALSE(UseSendTrace());  // the viewer is gone
+}
+
+}  // namespace
+}  // namespace corvane::modVBTrace
+#endif
