@@ -193,3 +193,52 @@ TEST(ForwardingOnLinux, ARecordThroughTheViewersSocket) {
 }  // namespace
 }  // namespace corvane::modVBTrace
 #endif
+
+#ifdef _WIN32
+// The stand-in viewer window (a real window: under wine it needs a display).
+#include <filesystem>
+#include <thread>
+
+#include "platform/module_info.h"
+#include "platform/processes.h"
+
+namespace corvane::modVBTrace {
+namespace {
+
+TEST(ForwardingOnWindows, ARecordThroughTheViewersWindow) {
+  TraceHarness harness;
+  harness.init(2);
+  const OleString own = platform::ModuleInfo::system().own_file_path();
+  const std::filesystem::path program =
+      std::filesystem::path(std::wstring(own.begin(), own.end())).parent_path() /
+      "corvane_viewer_stand_in.exe";
+  const std::filesystem::path records = harness.folder.path() / "viewer.txt";
+  const platform::StartedProcess viewer = platform::Processes::system().start(
+      L"\"" + program.wstring() + L"\" \"" + records.wstring() + L"\" 20", false, false);
+  ASSERT_NE(viewer.process, 0);
+  platform::TraceViewer& system = platform::TraceViewer::system();
+  std::intptr_t window = 0;
+  for (int i = 0; i < 100 && window == 0; ++i) {
+    window = system.find_window(kTraceViewerTitle);
+    if (window == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  if (window == 0) {
+    platform::Processes::system().wait(viewer.process, 5000);
+    platform::Processes::system().close(viewer.process);
+    GTEST_SKIP() << "no display here: the viewer's window cannot be created";
+  }
+  module_values().use_quillon_app_path = true;
+  ASSERT_TRUE(UseSendTrace());
+  GlobalLog(OLESTR("hello"), false, true);
+  GlobalSummaryLog(OLESTR("src"), OLESTR("sum"), false, true, false, false);
+  SendTraceStatement(OLESTR("quit"), 99, false);
+  EXPECT_EQ(platform::Processes::system().wait(viewer.process, 10000), 0u);
+  platform::Processes::system().close(viewer.process);
+  EXPECT_EQ(testing::read_file(testing::ole_path(records)), "1\t1\t6\t\thello\n2\t0\t5\t\t\tsum\n");
+  EXPECT_TRUE(harness.detail_lines().empty());
+  EXPECT_FALSE(UseSendTrace());  // closed
+}
+
+}  // namespace
+}  // namespace corvane::modVBTrace
+#endif
