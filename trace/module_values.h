@@ -32,6 +32,10 @@ struct ModuleValues {
   std::intptr_t tracer_window = 0;
   OleString tracer_title;
 
+  // Hang-dump diagnosis: decided once; the debugger object once created.
+  std::optional<bool> hang_monitor;
+  std::intptr_t debugger_object = 0;
+
   // Fixed at their first successful lookup.
   OleString session_ini_path;
   OleString script_comparison_log_path;

@@ -1,0 +1,130 @@
+#include "trace/crash_handling.h"
+
+#include "automation/vb_text.h"
+#include "platform/automation_objects.h"
+#include "platform/files.h"
+#include "platform/profiles.h"
+#include "platform/text_encoding.h"
+#include "trace/error_trap.h"
+#include "trace/locations.h"
+#include "trace/module_values.h"
+#include "trace/trace_log.h"
+
+namespace corvane::modVBTrace {
+
+namespace {
+
+constexpr ErrorTrap kCrashDetectedTrap =
+    errmsgbox_trap(OLESTR("in Corvane.modVBTrace.bfnCrashDetected."));
+constexpr ErrorTrap kUploadEnabledTrap =
+    errmsgbox_trap(OLESTR("in Corvane.modVBTrace.UploadEnabled."));
+constexpr ErrorTrap kRemoteCallTrap = trace_trap(
+    OLESTR("in Corvane.modVBTrace.bfnRemoteCallError."), OLESTR("modVBTrace.bfnRemoteCallError"));
+constexpr ErrorTrap kAbendInfoTrap =
+    trace_trap(OLESTR("in Corvane.modVBTrace.sfnAbendInfo."), OLESTR("modVBTrace.sfnAbendInfo"));
+constexpr ErrorTrap kMonitorTrap = trace_trap(OLESTR("in Corvane.modVBTrace.MonitorForHangDumps."),
+                                              OLESTR("modVBTrace.MonitorForHangDumps"));
+constexpr ErrorTrap kDiagnoseTrap =
+    trace_trap(OLESTR("in Corvane.modVBTrace.DiagnoseThisComponent."),
+               OLESTR("modVBTrace.DiagnoseThisComponent"));
+constexpr ErrorTrap kDebuggerTrap =
+    trace_trap(OLESTR("in Corvane.modVBTrace.DebuggerObjectInitialized."),
+               OLESTR("modVBTrace.DebuggerObjectInitialized"));
+
+}  // namespace
+
+bool bfnCrashDetected() {
+  bool result = false;
+  trapped(kCrashDetectedTrap, [&] {
+    if (platform::Files::current().exists(CrashHandlerFile(), false)) {
+      GlobalTrace(OLESTR("modVBTrace.bfnCrashDetected"), OLESTR("Detected crash."), 2, true, false,
+                  1, false);
+      result = true;
+    }
+  });
+  return result;
+}
+
+bool bfnRemoteCallError(OleStringView sMsg) {
+  bool result = false;
+  trapped(kRemoteCallTrap, [&] {
+    result = instr(sMsg, OLESTR("remote server machine does not exist or is unavailable"), 1,
+                   CompareMode::kText) != 0 ||
+             instr(sMsg, OLESTR("2147023170: Automation error"), 1, CompareMode::kText) != 0;
+  });
+  return result;
+}
+
+OleString sfnAbendInfo() {
+  OleString result;
+  trapped(kAbendInfoTrap, [&] {
+    const std::optional<std::string> text =
+        platform::Files::current().read_all(AppPath() + OLESTR("\\Abends.txt"));
+    if (!text) return;
+    const OleString all = platform::from_ansi(*text);
+    std::size_t start = 0;
+    while (start < all.size()) {
+      std::size_t end = all.find_first_of(OLESTR("\r\n"), start);
+      if (end == OleString::npos) end = all.size();
+      const OleStringView line(all.data() + start, end - start);
+      result = result.empty() ? OleString(line) : result + OLESTR(", ") + OleString(line);
+      // One line break: CR LF, or LF alone.
+      start = end + ((end + 1 < all.size() && all[end] == u'\r' && all[end + 1] == u'\n') ? 2 : 1);
+    }
+  });
+  return result;
+}
+
+bool UploadEnabled() {
+  bool result = false;
+  trapped(kUploadEnabledTrap, [&] {
+    OleString name(trim_blanks(AppName()));
+    for (OLECHAR& c : name) {
+      if (c >= u'a' && c <= u'z') c = static_cast<OLECHAR>(c - 32);
+    }
+    result = name == OLESTR("QUILLON");
+  });
+  return result;
+}
+
+bool MonitorForHangDumps() {
+  bool result = false;
+  trapped(kMonitorTrap, [&] {
+    std::optional<bool>& flag = module_values().hang_monitor;
+    if (flag) {
+      result = *flag;
+      return;
+    }
+    if (!platform::Files::current().exists(AppPath() + OLESTR("\\DebugInfo.flg"), false)) return;
+    flag = DiagnoseThisComponent() && DebuggerObjectInitialized();
+    result = *flag;
+  });
+  return result;
+}
+
+bool DiagnoseThisComponent() {
+  bool result = false;
+  trapped(kDiagnoseTrap, [&] {
+    const OleString value = platform::Profiles::current().read(
+        AppPath() + OLESTR("\\DebugInfo.ini"), OLESTR("DebugInfo"), OLESTR("ErrorsToDiagnose"),
+        OLESTR(""), 1024);
+    if (value.empty()) return;
+    result = instr(value, sfnProcessName(), 1, CompareMode::kText) != 0;
+  });
+  return result;
+}
+
+bool DebuggerObjectInitialized() {
+  bool result = false;
+  trapped(kDebuggerTrap, [&] {
+    platform::AutomationObjects& objects = platform::AutomationObjects::current();
+    std::intptr_t& debugger = module_values().debugger_object;
+    debugger = objects.create(OLESTR("MarrowindDbgV10.clsDebug"));
+    objects.call(debugger, OLESTR("Init"), {sfnProcessName()});
+    objects.call(debugger, OLESTR("ParseErrorsToDiagnose"), {});
+    result = true;
+  });
+  return result;
+}
+
+}  // namespace corvane::modVBTrace
