@@ -30,6 +30,16 @@ class Processes : public Replaceable<Processes> {
   virtual std::uint32_t wait(std::intptr_t process, std::uint32_t limit_ms) = 0;
   virtual std::uint32_t wait_for_input_idle(std::intptr_t process, std::uint32_t limit_ms) = 0;
   virtual void close(std::intptr_t handle) = 0;
+  // Waits without limit and gives the exit code (for the tests' own children).
+  virtual std::uint32_t exit_code(std::intptr_t process) = 0;
+
+  // The runtime's Shell: starts the program with a window style (2:
+  // minimized with focus) and does not wait. 0, or the system's error code.
+  virtual std::uint32_t shell(OleStringView command_line, int show_state) = 0;
+
+  virtual std::uint32_t current_process_id() = 0;
+  // Leaves COM and ends the process at once with the exit code.
+  [[noreturn]] virtual void exit_process(std::uint32_t code) = 0;
 
   static constexpr std::uint32_t kInfinite = 0xFFFFFFFF;
 

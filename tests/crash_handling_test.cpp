@@ -118,3 +118,112 @@ TEST(CrashHandling, ADiagnosisOfAnotherComponentOrWithoutTheDebugger) {
 
 }  // namespace
 }  // namespace corvane::modVBTrace
+
+#include <chrono>
+#include <thread>
+
+#include "platform/module_info.h"
+#include "platform/processes.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace corvane::modVBTrace {
+namespace {
+
+#ifdef _WIN32
+constexpr const char* kExe = ".exe";
+#else
+constexpr const char* kExe = "";
+#endif
+
+fs::path own_folder() {
+  const OleString own = platform::ModuleInfo::system().own_file_path();
+#ifdef _WIN32
+  return fs::path(std::wstring(own.begin(), own.end())).parent_path();
+#else
+  return fs::path(testing::narrow(own)).parent_path();
+#endif
+}
+
+std::string wait_for_file(const fs::path& p) {
+  for (int i = 0; i < 200 && !fs::exists(p); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  return testing::read_file(testing::ole_path(p));
+}
+
+// Runs the terminate host with a side folder and a module folder; its exit code.
+std::uint32_t run_terminate_host(const fs::path& side, const fs::path& modules,
+                                 const fs::path& log) {
+  const OleString command =
+      OLESTR("\"") +
+      testing::ole_path(own_folder() / (std::string("corvane_terminate_host") + kExe)) +
+      OLESTR("\" \"") + testing::ole_path(side) + OLESTR("\" \"") + testing::ole_path(modules) +
+      OLESTR("\" \"") + testing::ole_path(log) + OLESTR("\"");
+  const platform::StartedProcess host = platform::Processes::system().start(command, true, false);
+  EXPECT_NE(host.process, 0) << host.error;
+  const std::uint32_t code = platform::Processes::system().exit_code(host.process);
+  platform::Processes::system().close(host.process);
+  return code;
+}
+
+TEST(CrashHandling, CallTerminateQuillonRestartsTheSuiteAndEndsTheProcess) {
+  TraceHarness h;
+  const fs::path side = h.folder.path() / "side";
+  const fs::path modules = h.folder.path() / "modules";
+  fs::create_directories(side);
+  fs::create_directories(modules);
+  std::ofstream(side / "WordPID.txt", std::ios::binary) << "123\r\nmore\r\n";
+#ifdef _WIN32
+  SetFileAttributesW((side / "WordPID.txt").wstring().c_str(), FILE_ATTRIBUTE_HIDDEN);
+#endif
+  fs::copy_file(own_folder() / (std::string("corvane_test_child") + kExe),
+                modules / "QuillonMT.exe");  // the suite's name on every system
+  const fs::path calls = own_folder() / "TerminateQuillon.calls";
+  fs::remove(calls);
+  const fs::path log = h.folder.path() / "detail.log";
+
+  EXPECT_EQ(run_terminate_host(side, modules, log), 0u);  // ended by the routine, code 0
+  EXPECT_EQ(wait_for_file(modules / "QuillonMT.exe.ran"), "PID=123 USERSHUTDOWN=False\n");
+  const std::string call = testing::read_file(testing::ole_path(calls));
+  EXPECT_EQ(call.rfind(log.string() + "\t", 0), 0u) << call;
+  EXPECT_EQ(call.substr(call.size() - 3), "\t0\n");
+  const std::string text = testing::read_file(testing::ole_path(log));
+  for (const char* line : {"modVBTrace.CallTerminateQuillon: Entering sub.\r\n",
+                           "modVBTrace.CallTerminateQuillon: sRec = 123.CurrentProcessID: ",
+                           "modVBTrace.CallTerminateQuillon: Shelling to QuillonMT to restart\r\n",
+                           "modVBTrace.CallTerminateQuillon: Exiting process\r\n"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+  }
+#ifdef _WIN32
+  EXPECT_EQ(GetFileAttributesW((side / "WordPID.txt").wstring().c_str()) & FILE_ATTRIBUTE_HIDDEN,
+            0u);
+#endif
+  fs::remove(calls);
+}
+
+TEST(CrashHandling, WithoutTheMainProgramTheErrorIsLoggedAndTheProcessGoesOn) {
+  TraceHarness h;
+  const fs::path side = h.folder.path() / "side";
+  const fs::path modules = h.folder.path() / "no-modules";
+  fs::create_directories(side);
+  std::ofstream(side / "WordPID.txt", std::ios::binary) << "not a number\r\n";
+  const fs::path log = h.folder.path() / "detail.log";
+  EXPECT_EQ(run_terminate_host(side, modules, log), 3u);  // came back: no exit
+  const std::string text = testing::read_file(testing::ole_path(log));
+  EXPECT_NE(text.find("GlobalErrorsLog >>> modVBTrace.CallTerminateQuillon\tCouldn't find "),
+            std::string::npos)
+      << text;
+  EXPECT_NE(
+      text.find("GlobalErrorsLog >>> modVBTrace.CallTerminateQuillon\tError 53: File not found\r\n"
+                "in Corvane.modVBTrace.CallTerminateQuillon.\r\n"),
+      std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("Exiting process"), std::string::npos);
+  fs::remove(own_folder() / "TerminateQuillon.calls");
+}
+
+}  // namespace
+}  // namespace corvane::modVBTrace

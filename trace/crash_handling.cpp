@@ -1,13 +1,18 @@
 #include "trace/crash_handling.h"
 
+#include "automation/error.h"
 #include "automation/vb_text.h"
 #include "platform/automation_objects.h"
 #include "platform/files.h"
+#include "platform/libraries.h"
+#include "platform/numbers.h"
+#include "platform/processes.h"
 #include "platform/profiles.h"
 #include "platform/text_encoding.h"
 #include "trace/error_trap.h"
 #include "trace/locations.h"
 #include "trace/module_values.h"
+#include "trace/summary_log.h"
 #include "trace/trace_log.h"
 
 namespace corvane::modVBTrace {
@@ -31,7 +36,56 @@ constexpr ErrorTrap kDebuggerTrap =
     trace_trap(OLESTR("in Corvane.modVBTrace.DebuggerObjectInitialized."),
                OLESTR("modVBTrace.DebuggerObjectInitialized"));
 
+constexpr ErrorTrap kTerminateTrap =
+    errors_log_trap(OLESTR("in Corvane.modVBTrace.CallTerminateQuillon."),
+                    OLESTR("modVBTrace.CallTerminateQuillon"));
+
 }  // namespace
+
+void CallTerminateQuillon(std::int32_t& lPID, bool bUserShutdown, bool bRestart,
+                          bool bExitProcess) {
+  const OleStringView source = OLESTR("modVBTrace.CallTerminateQuillon");
+  auto trace = [&](OleStringView text) { GlobalTrace(source, text, 2, true, false, 1, false); };
+  trapped(kTerminateTrap, [&] {
+    trace(OLESTR("Entering sub."));
+    platform::Files& files = platform::Files::current();
+    platform::Processes& processes = platform::Processes::current();
+    const OleString pid_file = AppPath() + OLESTR("\\WordPID.txt");
+    OleString sRec;
+    if (files.exists(pid_file, false)) {
+      files.clear_attributes(pid_file);
+      const OleString text = platform::from_ansi(files.read_all(pid_file).value_or(std::string()));
+      sRec = text.substr(0, text.find_first_of(OLESTR("\r\n")));
+    }
+    const std::uint32_t own_pid = processes.current_process_id();
+    trace(OLESTR("sRec = ") + sRec + OLESTR(".CurrentProcessID: ") + to_text(own_pid));
+    if (const std::int32_t error =
+            platform::call_library_function(OLESTR("QuillonUtilsV8.dll"), "TerminateQuillon",
+                                            platform::to_ansi(module_values().detail_log_path),
+                                            static_cast<std::int32_t>(own_pid), 0)) {
+      throw AutomationError(error);
+    }
+    if (platform::is_numeric_text(sRec)) {
+      if (const std::optional<std::int32_t> pid = platform::long_from_text(sRec)) lPID = *pid;
+    }
+    if (bRestart) {
+      const OleString program = ModulePath() + OLESTR("\\QuillonMT.exe");
+      if (!files.exists(program, false)) {
+        GlobalErrorsLog(source, OLESTR("Couldn't find ") + program, 2, true, true);
+      } else {
+        trace(OLESTR("Shelling to QuillonMT to restart"));
+      }
+      const OleString command = OLESTR("\"") + program + OLESTR("\" PID=") + to_text(lPID) +
+                                OLESTR(" USERSHUTDOWN=") +
+                                (bUserShutdown ? OLESTR("True") : OLESTR("False"));
+      if (processes.shell(command, 2) != 0) throw AutomationError(vb_error::kFileNotFound);
+    }
+    if (bExitProcess) {
+      trace(OLESTR("Exiting process"));
+      processes.exit_process(0);
+    }
+  });
+}
 
 bool bfnCrashDetected() {
   bool result = false;

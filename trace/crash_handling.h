@@ -2,6 +2,8 @@
 // failed remote calls and hang-dump diagnosis.
 #pragma once
 
+#include <cstdint>
+
 #include "automation/ole_types.h"
 
 namespace corvane::modVBTrace {
@@ -20,5 +22,12 @@ bool UploadEnabled();
 bool MonitorForHangDumps();
 bool DiagnoseThisComponent();
 bool DebuggerObjectInitialized();
+
+// Ends the suite's editor processes (TerminateQuillon of "QuillonUtilsV8.dll"),
+// restarts its main program with the process identifier from "WordPID.txt"
+// (which lPID receives) and, with bExitProcess, ends this process with exit
+// code 0. Errors are logged; a missing main program ends the routine before
+// the exit.
+void CallTerminateQuillon(std::int32_t& lPID, bool bUserShutdown, bool bRestart, bool bExitProcess);
 
 }  // namespace corvane::modVBTrace

@@ -74,6 +74,8 @@ class PosixFiles final : public Files {
     return !path.empty() && ::mkdir(native_path(path).c_str(), 0777) == 0;
   }
 
+  void clear_attributes(OleStringView) override {}  // no hidden attribute here
+
   std::optional<std::string> read_all(OleStringView path) override {
     const int fd = ::open(native_path(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;

@@ -15,6 +15,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -112,6 +113,25 @@ class PosixProcesses final : public Processes {
 
   void close(std::intptr_t handle) override {
     if (handle > 0) ::waitpid(static_cast<pid_t>(handle), nullptr, WNOHANG);  // reap if it ended
+  }
+
+  std::uint32_t exit_code(std::intptr_t process) override {
+    int status = 0;
+    if (::waitpid(static_cast<pid_t>(process), &status, 0) < 0) return kWaitFailed;
+    return WIFEXITED(status) ? static_cast<std::uint32_t>(WEXITSTATUS(status)) : kWaitFailed;
+  }
+
+  std::uint32_t shell(OleStringView command_line, int) override {
+    if (program_file_of(command_line).empty()) return 2;  // as Windows: file not found
+    const StartedProcess started = start(command_line, false, false);
+    return started.process == 0 ? started.error : 0;
+  }
+
+  std::uint32_t current_process_id() override { return static_cast<std::uint32_t>(::getpid()); }
+
+  [[noreturn]] void exit_process(std::uint32_t code) override {
+    std::fflush(nullptr);
+    ::_exit(static_cast<int>(code));
   }
 
  private:

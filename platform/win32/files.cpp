@@ -74,6 +74,11 @@ class Win32Files final : public Files {
     return !terminated.empty() && CreateDirectoryW(terminated.c_str(), nullptr) != 0;
   }
 
+  void clear_attributes(OleStringView path) override {
+    const OleString terminated(path);
+    SetFileAttributesW(terminated.c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+
   std::optional<std::string> read_all(OleStringView path) override {
     const OleString terminated(path);
     HANDLE h = CreateFileW(terminated.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,

@@ -45,6 +45,38 @@ class Win32Processes final : public Processes {
   void close(std::intptr_t handle) override {
     if (handle != 0) CloseHandle(reinterpret_cast<HANDLE>(handle));
   }
+
+  std::uint32_t exit_code(std::intptr_t process) override {
+    WaitForSingleObject(reinterpret_cast<HANDLE>(process), INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(reinterpret_cast<HANDLE>(process), &code);
+    return code;
+  }
+
+  std::uint32_t shell(OleStringView command_line, int show_state) override {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(show_state);
+    PROCESS_INFORMATION info{};
+    std::string command = to_ansi(command_line);
+    const std::string program = to_ansi(program_file_of(command_line));
+    if (program.empty()) return ERROR_FILE_NOT_FOUND;
+    if (!CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE,
+                        NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &info)) {
+      return GetLastError();
+    }
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return 0;
+  }
+
+  std::uint32_t current_process_id() override { return GetCurrentProcessId(); }
+
+  [[noreturn]] void exit_process(std::uint32_t code) override {
+    CoUninitialize();
+    ExitProcess(code);
+  }
 };
 
 }  // namespace

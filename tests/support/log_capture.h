@@ -73,6 +73,9 @@ class FaultyFiles final : public platform::Files {
   std::optional<std::string> read_all(OleStringView path) override {
     return platform::Files::system().read_all(path);
   }
+  void clear_attributes(OleStringView path) override {
+    platform::Files::system().clear_attributes(path);
+  }
 
   int opens_to_fail = 0;  // this many opens fail before they succeed again
   bool fail_writes = false;

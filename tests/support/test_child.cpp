@@ -1,7 +1,8 @@
-// A program for the process tests: writes its arguments to the file named by
-// its second argument (when there is one), leaves "<its own file>.ran" beside
-// itself so that a test can tell which program ran, sleeps the milliseconds
-// of its first argument, and exits with 0.
+// A program for the process tests (and the stand-in for the suite's main
+// program): writes its arguments to the file named by its second argument
+// (when there is one), leaves "<its own file>.ran" beside itself with its
+// arguments, so that a test can tell which program ran and how, sleeps the
+// milliseconds of its first argument (when it is a number), and exits with 0.
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -29,7 +30,11 @@ std::string own_file() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::ofstream(own_file() + ".ran", std::ios::binary) << "ran\n";
+  {
+    std::ofstream ran(own_file() + ".ran", std::ios::binary);
+    for (int i = 1; i < argc; ++i) ran << argv[i] << (i + 1 < argc ? " " : "");
+    ran << "\n";
+  }
   if (argc >= 3) {
     std::ofstream marker(argv[2], std::ios::app | std::ios::binary);
     for (int i = 1; i < argc; ++i) marker << argv[i] << (i + 1 < argc ? " " : "\n");

@@ -1,0 +1,48 @@
+// A stand-in for the suite's utility library "QuillonUtilsV8.dll": its
+// TerminateQuillon records what it is given in "TerminateQuillon.calls"
+// beside the library, one line each: text TAB number TAB number.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#define STAND_IN_EXPORT extern "C" __declspec(dllexport)
+#define STAND_IN_CALL __stdcall
+#else
+#include <dlfcn.h>
+#define STAND_IN_EXPORT extern "C" __attribute__((visibility("default")))
+#define STAND_IN_CALL
+#endif
+
+namespace {
+
+std::string own_folder() {
+  std::string path;
+#ifdef _WIN32
+  HMODULE self = nullptr;
+  GetModuleHandleExA(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCSTR>(&own_folder), &self);
+  char buffer[MAX_PATH] = {};
+  GetModuleFileNameA(self, buffer, MAX_PATH);
+  path = buffer;
+#else
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&own_folder), &info) != 0 && info.dli_fname)
+    path = info.dli_fname;
+#endif
+  const std::size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+}  // namespace
+
+STAND_IN_EXPORT std::int32_t STAND_IN_CALL TerminateQuillon(const char* text, std::int32_t pid,
+                                                            std::int32_t zero) {
+  if (FILE* f = std::fopen((own_folder() + "/TerminateQuillon.calls").c_str(), "ab")) {
+    std::fprintf(f, "%s\t%d\t%d\n", text, static_cast<int>(pid), static_cast<int>(zero));
+    std::fclose(f);
+  }
+  return 0;
+}
