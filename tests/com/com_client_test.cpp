@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "CorvaneV10.h"
+#include "trace/crash_handling.h"
+#include "trace/module_values.h"
 
 namespace {
 
@@ -1052,6 +1054,18 @@ TEST(Lifetime, TheDllUnloadsWhenTheLastObjectAndLockGo) {
   OwnedBstr text(L"x");
   EXPECT_EQ(list->ReplaceString(&index, &text.b), S_OK);
   EXPECT_NE(read_file(log).find("No strings in StringList"), std::string::npos);
+}
+
+// The debugger object of the suite, created by programmatic identifier and
+// called by name (the registered stand-in records the calls beside itself).
+TEST(DebuggerObject, CreatedAndCalledByName) {
+  const std::filesystem::path stand_ins =
+      std::filesystem::path(dll_path()).parent_path() / "clsDebug.calls";
+  std::filesystem::remove(stand_ins);
+  corvane::modVBTrace::module_values().process_name = std::wstring(L"Corvane");
+  EXPECT_TRUE(corvane::modVBTrace::DebuggerObjectInitialized());
+  EXPECT_EQ(read_file(stand_ins), "Init Corvane\nParseErrorsToDiagnose\n");
+  std::filesystem::remove(stand_ins);
 }
 
 }  // namespace

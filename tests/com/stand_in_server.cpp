@@ -1,6 +1,12 @@
-// A stand-in for the host's list-box control, as a registered in-process COM
-// server (programmatic identifier CorvaneTest.ListBox) so that scripts can
-// create one. It answers the list-box interface identifier and offers
+// Stand-ins for outside components, as one registered in-process COM server:
+//
+// - the host's list-box control (programmatic identifier CorvaneTest.ListBox)
+//   so that scripts can create one;
+// - the suite's debugger object (MarrowindDbgV10.clsDebug), which records
+//   every call it gets (method and arguments, a line each) in
+//   "clsDebug.calls" beside this DLL.
+//
+// The list box It answers the list-box interface identifier and offers
 // ListCount and List(index), plus AddItem(text) and Clear for the script to
 // fill it, and Describe(array), which writes a string array as
 // "lower..upper:item|item" (wine's script engine cannot index a String()
@@ -11,16 +17,28 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
 
 // {47F22818-9ACB-45FA-9152-48E7D039B69A}
-constexpr CLSID kClsid = {
+constexpr CLSID kListBoxClsid = {
     0x47F22818, 0x9ACB, 0x45FA, {0x91, 0x52, 0x48, 0xE7, 0xD0, 0x39, 0xB6, 0x9A}};
-constexpr const wchar_t* kClsidText = L"{47F22818-9ACB-45FA-9152-48E7D039B69A}";
-constexpr const wchar_t* kProgId = L"CorvaneTest.ListBox";
+// {4DC1AF0B-685A-4587-B0E4-BB813A85E703}
+constexpr CLSID kDebuggerClsid = {
+    0x4DC1AF0B, 0x685A, 0x4587, {0xB0, 0xE4, 0xBB, 0x81, 0x3A, 0x85, 0xE7, 0x03}};
+
+struct ClassEntry {
+  const CLSID* clsid;
+  const wchar_t* clsid_text;
+  const wchar_t* prog_id;
+};
+constexpr ClassEntry kClasses[] = {
+    {&kListBoxClsid, L"{47F22818-9ACB-45FA-9152-48E7D039B69A}", L"CorvaneTest.ListBox"},
+    {&kDebuggerClsid, L"{4DC1AF0B-685A-4587-B0E4-BB813A85E703}", L"MarrowindDbgV10.clsDebug"},
+};
 // The list-box interface of the host's forms runtime.
 constexpr IID kIID_ListBox = {
     0x33AD4F11, 0x6699, 0x11CF, {0xB7, 0x0C, 0x00, 0xAA, 0x00, 0x60, 0xD3, 0x93}};
@@ -155,6 +173,71 @@ class ListBox final : public IDispatch {
   std::vector<std::wstring> items_;
 };
 
+// The debugger object: any method by name, its string arguments recorded.
+class Debugger final : public IDispatch {
+ public:
+  Debugger() { ++g_objects; }
+  ~Debugger() { --g_objects; }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (ppv == nullptr) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
+      *ppv = static_cast<IDispatch*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                          DISPID* ids) override {
+    for (UINT i = 0; i < count; ++i) {
+      ids[i] = static_cast<DISPID>(names_.size() + 1);
+      names_.emplace_back(names[i]);
+    }
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                   EXCEPINFO*, UINT*) override {
+    if (id < 1 || static_cast<size_t>(id) > names_.size()) return DISP_E_MEMBERNOTFOUND;
+    std::wstring line = names_[static_cast<size_t>(id) - 1];
+    for (UINT i = params == nullptr ? 0 : params->cArgs; i-- > 0;) {
+      VARIANT text;
+      VariantInit(&text);
+      if (SUCCEEDED(VariantChangeType(&text, &params->rgvarg[i], 0, VT_BSTR))) {
+        line += L" ";
+        line += text.bstrVal == nullptr ? L"" : text.bstrVal;
+      }
+      VariantClear(&text);
+    }
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(g_instance, path, MAX_PATH);
+    std::wstring calls = path;
+    calls = calls.substr(0, calls.find_last_of(L"\\/") + 1) + L"clsDebug.calls";
+    if (FILE* f = _wfopen(calls.c_str(), L"ab")) {
+      const std::string narrow(line.begin(), line.end());  // the names and texts are ASCII
+      std::fprintf(f, "%s\n", narrow.c_str());
+      std::fclose(f);
+    }
+    return S_OK;
+  }
+
+ private:
+  std::atomic<ULONG> refs_{1};
+  std::vector<std::wstring> names_;
+};
+
+template <class Object>
 class Factory final : public IClassFactory {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -169,15 +252,16 @@ class Factory final : public IClassFactory {
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    auto* box = new ListBox();
-    const HRESULT hr = box->QueryInterface(riid, ppv);
-    box->Release();
+    auto* object = new Object();
+    const HRESULT hr = object->QueryInterface(riid, ppv);
+    object->Release();
     return hr;
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 };
 
-Factory g_factory;
+Factory<ListBox> g_list_box_factory;
+Factory<Debugger> g_debugger_factory;
 
 bool set_value(const std::wstring& key, const wchar_t* name, const std::wstring& data) {
   HKEY handle = nullptr;
@@ -200,8 +284,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
-  if (!IsEqualCLSID(clsid, kClsid)) return CLASS_E_CLASSNOTAVAILABLE;
-  return g_factory.QueryInterface(riid, ppv);
+  if (IsEqualCLSID(clsid, kListBoxClsid)) return g_list_box_factory.QueryInterface(riid, ppv);
+  if (IsEqualCLSID(clsid, kDebuggerClsid)) return g_debugger_factory.QueryInterface(riid, ppv);
+  return CLASS_E_CLASSNOTAVAILABLE;
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
@@ -211,17 +296,22 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
   wchar_t path[MAX_PATH];
   if (GetModuleFileNameW(g_instance, path, MAX_PATH) == 0) return SELFREG_E_CLASS;
-  const std::wstring cls = std::wstring(L"CLSID\\") + kClsidText;
-  const bool ok = set_value(cls, nullptr, kProgId) &&
-                  set_value(cls + L"\\InprocServer32", nullptr, path) &&
-                  set_value(cls + L"\\InprocServer32", L"ThreadingModel", L"Apartment") &&
-                  set_value(cls + L"\\ProgID", nullptr, kProgId) &&
-                  set_value(std::wstring(kProgId) + L"\\CLSID", nullptr, kClsidText);
-  return ok ? S_OK : SELFREG_E_CLASS;
+  for (const ClassEntry& c : kClasses) {
+    const std::wstring cls = std::wstring(L"CLSID\\") + c.clsid_text;
+    const bool ok = set_value(cls, nullptr, c.prog_id) &&
+                    set_value(cls + L"\\InprocServer32", nullptr, path) &&
+                    set_value(cls + L"\\InprocServer32", L"ThreadingModel", L"Apartment") &&
+                    set_value(cls + L"\\ProgID", nullptr, c.prog_id) &&
+                    set_value(std::wstring(c.prog_id) + L"\\CLSID", nullptr, c.clsid_text);
+    if (!ok) return SELFREG_E_CLASS;
+  }
+  return S_OK;
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-  RegDeleteTreeW(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + kClsidText).c_str());
-  RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId);
+  for (const ClassEntry& c : kClasses) {
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + c.clsid_text).c_str());
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, c.prog_id);
+  }
   return S_OK;
 }
