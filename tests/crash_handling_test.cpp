@@ -154,12 +154,13 @@ std::string wait_for_file(const fs::path& p) {
   return testing::read_file(testing::ole_path(p));
 }
 
-// Runs the terminate host with a side folder and a module folder; its exit code.
-std::uint32_t run_terminate_host(const fs::path& side, const fs::path& modules,
-                                 const fs::path& log) {
+// Runs the terminate host (from `host_folder`) with a side folder and a
+// module folder; its exit code.
+std::uint32_t run_terminate_host(const fs::path& side, const fs::path& modules, const fs::path& log,
+                                 const fs::path& host_folder = own_folder()) {
   const OleString command =
       OLESTR("\"") +
-      testing::ole_path(own_folder() / (std::string("corvane_terminate_host") + kExe)) +
+      testing::ole_path(host_folder / (std::string("corvane_terminate_host") + kExe)) +
       OLESTR("\" \"") + testing::ole_path(side) + OLESTR("\" \"") + testing::ole_path(modules) +
       OLESTR("\" \"") + testing::ole_path(log) + OLESTR("\"");
   const platform::StartedProcess host = platform::Processes::system().start(command, true, false);
@@ -223,6 +224,31 @@ TEST(CrashHandling, WithoutTheMainProgramTheErrorIsLoggedAndTheProcessGoesOn) {
       << text;
   EXPECT_EQ(text.find("Exiting process"), std::string::npos);
   fs::remove(own_folder() / "TerminateQuillon.calls");
+}
+
+TEST(CrashHandling, WithoutTheUtilityLibraryTheErrorIsLoggedAndTheProcessGoesOn) {
+  TraceHarness h;
+  const fs::path side = h.folder.path() / "side";
+  const fs::path modules = h.folder.path() / "modules";
+  fs::create_directories(side);
+  fs::create_directories(modules);
+  fs::copy_file(own_folder() / (std::string("corvane_test_child") + kExe),
+                modules / "QuillonMT.exe");
+  // The host alone in a folder: no library beside it.
+  const fs::path alone = h.folder.path() / "alone";
+  fs::create_directories(alone);
+  const std::string host = std::string("corvane_terminate_host") + kExe;
+  fs::copy_file(own_folder() / host, alone / host);
+  const fs::path log = h.folder.path() / "detail.log";
+  EXPECT_EQ(run_terminate_host(side, modules, log, alone), 3u);
+  const std::string text = testing::read_file(testing::ole_path(log));
+  EXPECT_NE(
+      text.find(
+          "GlobalErrorsLog >>> modVBTrace.CallTerminateQuillon\tError 53: File not found\r\n"),
+      std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("Shelling to QuillonMT"), std::string::npos);
+  EXPECT_FALSE(fs::exists(modules / "QuillonMT.exe.ran"));
 }
 
 }  // namespace
