@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,6 +51,24 @@ std::vector<std::string> split_arguments(OleStringView command_line) {
   return arguments;
 }
 
+// Whether the program can be found: a path names an executable file, a bare
+// name one in a folder of PATH. Asked before the start, so that a missing
+// program fails the start itself (as CreateProcess does) whatever the
+// system's spawn reports.
+bool findable(const std::string& program) {
+  if (program.find('/') != std::string::npos) return ::access(program.c_str(), X_OK) == 0;
+  const char* path = std::getenv("PATH");
+  std::string folders = path != nullptr ? path : "/usr/bin:/bin";
+  for (std::size_t start = 0; start <= folders.size();) {
+    std::size_t end = folders.find(':', start);
+    if (end == std::string::npos) end = folders.size();
+    const std::string folder = end > start ? folders.substr(start, end - start) : ".";
+    if (::access((folder + "/" + program).c_str(), X_OK) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
 std::string native(OleStringView path) {
   std::string p = to_utf8(path);
   for (char& c : p) {
@@ -77,6 +96,10 @@ class PosixProcesses final : public Processes {
         started.error = 2;  // nothing to start: as Windows, file not found
         return started;
       }
+    }
+    if (!findable(arguments[0])) {
+      started.error = 2;  // as Windows: file not found
+      return started;
     }
     std::vector<char*> argv;
     for (std::string& a : arguments) argv.push_back(a.data());
