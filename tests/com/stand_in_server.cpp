@@ -69,15 +69,18 @@ std::wstring describe(const VARIANT& argument) {
 HINSTANCE g_instance = nullptr;
 std::atomic<long> g_objects{0};
 
-class ListBox final : public IDispatch {
+// What both stand-ins share: reference counting that keeps the DLL loaded,
+// IUnknown and IDispatch answered (and whatever `answers` adds), no type
+// information.
+class StandIn : public IDispatch {
  public:
-  ListBox() { ++g_objects; }
-  ~ListBox() { --g_objects; }
+  StandIn() { ++g_objects; }
+  virtual ~StandIn() { --g_objects; }
+  virtual bool answers(REFIID) const { return false; }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
     if (ppv == nullptr) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-        IsEqualIID(riid, kIID_ListBox)) {
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || answers(riid)) {
       *ppv = static_cast<IDispatch*>(this);
       AddRef();
       return S_OK;
@@ -96,6 +99,15 @@ class ListBox final : public IDispatch {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+
+ private:
+  std::atomic<ULONG> refs_{1};
+};
+
+class ListBox final : public StandIn {
+ public:
+  bool answers(REFIID riid) const override { return IsEqualIID(riid, kIID_ListBox); }
+
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                           DISPID* ids) override {
     HRESULT hr = S_OK;
@@ -169,36 +181,12 @@ class ListBox final : public IDispatch {
   }
 
  private:
-  std::atomic<ULONG> refs_{1};
   std::vector<std::wstring> items_;
 };
 
 // The debugger object: any method by name, its string arguments recorded.
-class Debugger final : public IDispatch {
+class Debugger final : public StandIn {
  public:
-  Debugger() { ++g_objects; }
-  ~Debugger() { --g_objects; }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-      *ppv = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                           DISPID* ids) override {
     for (UINT i = 0; i < count; ++i) {
@@ -233,7 +221,6 @@ class Debugger final : public IDispatch {
   }
 
  private:
-  std::atomic<ULONG> refs_{1};
   std::vector<std::wstring> names_;
 };
 
