@@ -1,9 +1,13 @@
 // Forwarding log text to the suite's trace viewer instead of the files.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
+#include <thread>
 
 #include "platform/environment.h"
+#include "platform/module_info.h"
+#include "platform/processes.h"
 #include "platform/trace_viewer.h"
 #include "support/log_capture.h"
 #include "trace/module_values.h"
@@ -137,84 +141,26 @@ TEST_F(Forwarding, TheRecordCarriesKindFlagAndText) {
 }  // namespace
 }  // namespace corvane::modVBTrace
 
-#ifndef _WIN32
-// The Linux viewer channel: a socket named after the title; what arrives is
-// the same kind, flag and bytes a window would get.
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
-#include <cstring>
-#include <thread>
+// The stand-in viewer program: a real window on Windows (under wine it needs
+// a display), the socket on Linux.
 
 namespace corvane::modVBTrace {
 namespace {
 
-TEST(ForwardingOnLinux, ARecordThroughTheViewersSocket) {
-  TraceHarness harness;
-  harness.init(2);
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  const std::string folder = std::string(runtime != nullptr && *runtime ? runtime : "/tmp") +
-                             "/corvane-viewers-" + std::to_string(::getuid());
-  ::mkdir(folder.c_str(), 0700);
-  const std::string path = folder + "/" + testing::narrow(kTraceViewerTitle);
-  ::unlink(path.c_str());
-  const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::listen(server, 4), 0);
-  std::string received;
-  std::thread stand_in_viewer([&] {
-    const int client = ::accept(server, nullptr, nullptr);
-    char buffer[256];
-    ssize_t n = 0;
-    while (received.size() < 12 + 7 && (n = ::recv(client, buffer, sizeof buffer, 0)) > 0) {
-      received.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::send(client, "k", 1, 0);
-    ::close(client);
-  });
-  module_values().use_quillon_app_path = true;
-  EXPECT_TRUE(UseSendTrace());
-  GlobalLog(OLESTR("hello"), false, true);  // "\thello": 6 bytes, wParam 1
-  stand_in_viewer.join();
-  ::close(server);
-  ::unlink(path.c_str());
-  const std::uint32_t header[3] = {1, 6, 1};
-  ASSERT_EQ(received.size(), 12u + 7u);
-  EXPECT_EQ(std::memcmp(received.data(), header, 12), 0);
-  EXPECT_EQ(received.substr(12), std::string("\thello\0", 7));
-  EXPECT_TRUE(harness.detail_lines().empty());
-  EXPECT_FALSE(UseSendTrace());  // the viewer is gone
-}
-
-}  // namespace
-}  // namespace corvane::modVBTrace
-#endif
-
-#ifdef _WIN32
-// The stand-in viewer window (a real window: under wine it needs a display).
-#include <filesystem>
-#include <thread>
-
-#include "platform/module_info.h"
-#include "platform/processes.h"
-
-namespace corvane::modVBTrace {
-namespace {
-
-TEST(ForwardingOnWindows, ARecordThroughTheViewersWindow) {
+TEST(ForwardingToTheStandIn, RecordsThroughTheViewersChannel) {
   TraceHarness harness;
   harness.init(2);
   const OleString own = platform::ModuleInfo::system().own_file_path();
-  const std::filesystem::path program =
-      std::filesystem::path(std::wstring(own.begin(), own.end())).parent_path() /
-      "corvane_viewer_stand_in.exe";
+  const std::size_t slash = own.find_last_of(OLESTR("\\/"));
+#ifdef _WIN32
+  const OleString program = own.substr(0, slash + 1) + OLESTR("corvane_viewer_stand_in.exe");
+#else
+  const OleString program = own.substr(0, slash + 1) + OLESTR("corvane_viewer_stand_in");
+#endif
   const std::filesystem::path records = harness.folder.path() / "viewer.txt";
   const platform::StartedProcess viewer = platform::Processes::system().start(
-      L"\"" + program.wstring() + L"\" \"" + records.wstring() + L"\" 20", false, false);
+      OLESTR("\"") + program + OLESTR("\" \"") + testing::ole_path(records) + OLESTR("\" 20"),
+      false, false);
   ASSERT_NE(viewer.process, 0);
   platform::TraceViewer& system = platform::TraceViewer::system();
   std::intptr_t window = 0;
@@ -241,4 +187,3 @@ TEST(ForwardingOnWindows, ARecordThroughTheViewersWindow) {
 
 }  // namespace
 }  // namespace corvane::modVBTrace
-#endif
