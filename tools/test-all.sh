@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/ensure-packages.sh g++ cmake ninja-build libgtest-dev googletest libicu-dev libbenchmark-dev clang-format \
-  g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 xvfb xauth
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 libwine-dev wine64-tools xvfb xauth
 export CORVANE_WERROR=ON
 
 echo "== format"
