@@ -16,4 +16,14 @@ std::int32_t MsgBox(OleStringView sPrompt, std::int32_t lButtons,
 std::int32_t ErrMsgBox(OleString& sMsg, std::int32_t vButtons, OleStringView vTitle,
                        bool bShowDetails);
 
+// The name of a box's answer ("OK", "YES", ...), or "Code " and the value.
+OleString sfnMsgboxReturn(std::int32_t vResult);
+
+// The box text for the logs: three TABs after every CR LF, so that a
+// multi-line text stays indented under its log line.
+OleString sfnFormatMsgboxForLog(OleStringView sMsg);
+
+// False while "NoMsgBox.flg" exists in the side-file folder.
+bool bfnMsgBoxesAllowed();
+
 }  // namespace corvane::modVBTrace
