@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <utility>
 
 #include "automation/ole_types.h"
 #include "platform/files.h"
@@ -22,6 +23,26 @@ void print_bytes(int number, std::string_view bytes);
 
 // Closes `number` and frees it; a number that is not open is ignored.
 void close_file(int number);
+
+// Closes an open file number on every way out of a write; close() closes it
+// at once and lets a failure of the close reach the caller.
+class OpenFileNumber {
+ public:
+  explicit OpenFileNumber(int number) : number_(number) {}
+  OpenFileNumber(const OpenFileNumber&) = delete;
+  OpenFileNumber& operator=(const OpenFileNumber&) = delete;
+  ~OpenFileNumber() {
+    if (number_ == 0) return;
+    try {
+      close_file(number_);
+    } catch (...) {
+    }
+  }
+  void close() { close_file(std::exchange(number_, 0)); }
+
+ private:
+  int number_;
+};
 
 // Closes every file of this thread's table (the runtime's Close without numbers).
 void close_all_files();

@@ -56,8 +56,4 @@ const MemoryAccess& memory_access() {
   return *apartment_object();
 }
 
-bool has_memory_access() {
-  return apartment_object().has_value();
-}
-
 }  // namespace corvane::modVBoost

@@ -25,7 +25,5 @@ class MemoryAccess {
 void create_memory_access();
 // The apartment's object, created on first use when nothing created it yet.
 const MemoryAccess& memory_access();
-// Whether the apartment has its object.
-bool has_memory_access();
 
 }  // namespace corvane::modVBoost

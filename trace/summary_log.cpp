@@ -48,13 +48,9 @@ void print_to(OleStringView path, OleStringView text) {
   const int number = platform::FreeFile();
   if (const std::int32_t error = platform::open_for_append(number, path))
     throw AutomationError(error);
-  try {
-    platform::print_bytes(number, platform::to_ansi(OleString(text) + OLESTR("\r\n")));
-  } catch (...) {
-    platform::close_file(number);
-    throw;
-  }
-  platform::close_file(number);
+  platform::OpenFileNumber file(number);
+  platform::print_bytes(number, platform::to_ansi(OleString(text) + OLESTR("\r\n")));
+  file.close();
 }
 
 // The record IncrementFieldCount leaves in "PossibleErrors.log" when it fails.

@@ -23,27 +23,6 @@ constexpr ErrorTrap kWriteToDetailLogTrap =
 // Immediate attempts to open a log file before its line is given up.
 constexpr int kOpenRetries = 100;
 
-// Closes a file number on every way out of a write.
-class OpenFileNumber {
- public:
-  explicit OpenFileNumber(int number) : number_(number) {}
-  OpenFileNumber(const OpenFileNumber&) = delete;
-  OpenFileNumber& operator=(const OpenFileNumber&) = delete;
-  ~OpenFileNumber() {
-    if (number_ != 0) {
-      try {
-        platform::close_file(number_);
-      } catch (...) {
-      }
-    }
-  }
-  // Closes now, letting a failure of the close reach the caller.
-  void close() { platform::close_file(std::exchange(number_, 0)); }
-
- private:
-  int number_;
-};
-
 }  // namespace
 
 bool trace_level_enabled(std::int32_t level) {
@@ -94,7 +73,7 @@ bool append_line_with_retries(OleStringView path, OleStringView line) {
   for (int attempts = 0; platform::open_for_append(number, path) != 0; ++attempts) {
     if (attempts == kOpenRetries) return false;
   }
-  OpenFileNumber file(number);
+  platform::OpenFileNumber file(number);
   std::string bytes = platform::to_ansi(line);
   bytes += "\r\n";
   platform::print_bytes(number, bytes);

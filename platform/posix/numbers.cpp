@@ -83,14 +83,7 @@ class Parser {
       if (!parens_ && peek() == u'(') {
         parens_ = true;
         ++pos_;
-      } else if (!sign && (peek() == u'+' || peek() == u'-')) {
-        sign = true;
-        n.negative = peek() == u'-';
-        ++pos_;
-      } else if (!currency && at_currency()) {
-        currency = true;
-        pos_ += symbols().currency.size();
-      } else if (!skip_blanks()) {
+      } else if (!take_sign_or_currency(n, sign, currency) && !skip_blanks()) {
         break;
       }
     }
@@ -108,13 +101,8 @@ class Parser {
       n.exponent += exponent_negative ? -exponent : exponent;
     }
     for (;;) {  // trailing sign, currency symbol, blanks, closing parenthesis
-      if (!sign && (peek() == u'+' || peek() == u'-')) {
-        sign = true;
-        n.negative = peek() == u'-';
-        ++pos_;
-      } else if (!currency && at_currency()) {
-        currency = true;
-        pos_ += symbols().currency.size();
+      if (take_sign_or_currency(n, sign, currency)) {
+        continue;
       } else if (parens_ && peek() == u')') {
         parens_ = false;
         closed_ = true;
@@ -135,6 +123,23 @@ class Parser {
     const std::size_t start = pos_;
     while (pos_ < text_.size() && u_isUWhiteSpace(text_[pos_])) ++pos_;
     return pos_ != start;
+  }
+
+  // One sign (the first only) or one currency symbol, before or after the
+  // digits; true when one was taken.
+  bool take_sign_or_currency(ParsedNumber& n, bool& sign, bool& currency) {
+    if (!sign && (peek() == u'+' || peek() == u'-')) {
+      sign = true;
+      n.negative = peek() == u'-';
+      ++pos_;
+      return true;
+    }
+    if (!currency && at_currency()) {
+      currency = true;
+      pos_ += symbols().currency.size();
+      return true;
+    }
+    return false;
   }
 
   bool at_currency() const {
