@@ -35,6 +35,8 @@ class Files : public Replaceable<Files> {
   // Creates one folder (MkDir); false when it cannot (it exists already,
   // or its parent is missing).
   virtual bool create_directory(OleStringView path) = 0;
+  // Deletes a file (Kill); false when it cannot (missing, in use, read-only).
+  virtual bool remove_file(OleStringView path) = 0;
   // Sets the file's attributes to normal (clears hidden, read-only).
   virtual void clear_attributes(OleStringView path) = 0;
   // The whole content of a file; nothing when it cannot be opened for reading.

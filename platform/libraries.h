@@ -16,4 +16,9 @@ namespace corvane::platform {
 std::int32_t call_library_function(OleStringView library, const char* function,
                                    std::string_view text, std::int32_t a, std::int32_t b);
 
+// Calls `function(argument)` of `library` (a function taking and giving a
+// 32-bit integer) and stores what it gives in `result`; 0, 53 or 453 as above.
+std::int32_t call_library_function(OleStringView library, const char* function,
+                                   std::int32_t argument, std::int32_t& result);
+
 }  // namespace corvane::platform

@@ -50,10 +50,12 @@ TEST(SummaryLog, GlobalErrorsLogOutputs) {
   EXPECT_EQ(testing::read_file(h.summary_log()),
             "\r\n02-01-26 09:05:03.007\tCorvane\tm.r: \twith folder\r\n");
   const auto lines = h.detail_lines();
-  ASSERT_EQ(lines.size(), 2u);
+  ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[1],
             "02-01-26 09:05:03.007\tCorvane\tmodVBTrace.GlobalErrorsLog: GlobalErrorsLog >>> "
             "m.r\twith folder\tSeverity: 2");
+  EXPECT_EQ(lines[2], "02-01-26 09:05:03.007\tCorvane\tmodVBTrace.WriteErrorNode: Attempting to open: " +
+                          testing::narrow(h.errors_file()));
 
   // A message that starts with NUL: its trace line, then the message itself.
   const OLECHAR nul[] = {0, u'z'};

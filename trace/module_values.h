@@ -36,6 +36,14 @@ struct ModuleValues {
   std::optional<bool> hang_monitor;
   std::intptr_t debugger_object = 0;
 
+  // The XML error table's folder: fixed at the first record.
+  std::optional<OleString> errors_folder;
+  // True while an ErrMsgBox call runs; empty before the first.
+  std::optional<bool> in_errmsgbox;
+  // True while a report asks for a hang dump: a failure reported from inside
+  // that request is recorded without asking again (which would recurse).
+  bool in_hang_dump_request = false;
+
   // Fixed at their first successful lookup.
   OleString session_ini_path;
   OleString script_comparison_log_path;

@@ -10,9 +10,11 @@
 #include "trace/error_message.h"
 #include "trace/error_trap.h"
 #include "trace/locations.h"
+#include "trace/log_files.h"
 #include "trace/module_values.h"
 #include "trace/trace_forwarding.h"
 #include "trace/trace_log.h"
+#include "trace/xml_error_log.h"
 
 namespace corvane::modVBTrace {
 
@@ -43,30 +45,12 @@ void trace(OleStringView source, OleStringView message, std::int32_t level) {
   GlobalTrace(source, message, level, true, false, 1, false);
 }
 
-// Appends text (and CR LF) to a file under a free file number, once.
-void print_to(OleStringView path, OleStringView text) {
-  const int number = platform::FreeFile();
-  if (const std::int32_t error = platform::open_for_append(number, path))
-    throw AutomationError(error);
-  platform::OpenFileNumber file(number);
-  platform::print_bytes(number, platform::to_ansi(OleString(text) + OLESTR("\r\n")));
-  file.close();
-}
-
 // The record IncrementFieldCount leaves in "PossibleErrors.log" when it fails.
 void record_possible_error(const AutomationError& error) {
   try {
-    const OleString& folder = module_values().log_folder;
-    if (folder.empty()) return;
-    const platform::LocalTime now = platform::Clock::current().local_time();
-    OleString record = platform::from_ansi(platform::format_time(now, "HH:mm:ss"));
-    record += OLESTR("\tmodVBTrace.IncrementFieldCount\r\nError ");
-    record += to_text(error.number());
-    record += OLESTR("\r\n");
-    record += error.description();
-    record += OLESTR("\r\nAt line ");
-    record += to_text(error.line());
-    print_to(folder + OLESTR("\\PossibleErrors.log"), record);
+    const OleString path = possible_errors_path();
+    if (path.empty()) return;
+    print_line_to(path, failure_record(OLESTR("modVBTrace.IncrementFieldCount"), error));
   } catch (...) {
     // errors ignored
   }
@@ -101,10 +85,9 @@ void GlobalErrorsLog(OleStringView sSource, OleStringView sMsg, std::int32_t eSe
     }
     try {
       if (bXMLLog) {
-        // The XML error table's record is written by the XML error log, which
-        // this build does not have yet; the message is parsed as it will be.
         OleString line, number, source, description;
         ParseErrorMessage(sMsg, line, number, source, description);
+        AppendErrorNode(eSeverity, description, false, number, line, source);
       }
     } catch (...) {
     }
@@ -121,7 +104,7 @@ void GlobalErrorsLog(OleStringView sSource, OleStringView sMsg, std::int32_t eSe
     record += sSource;
     record += u'\t';
     record += sMsg;
-    print_to(values.script_comparison_log_path, record);
+    print_line_to(values.script_comparison_log_path, record);
   } catch (...) {
     try {
       const AutomationError error = current_exception_as_automation_error();
@@ -277,7 +260,8 @@ OleString sfnDetailLogName() {
   OleString result;
   trapped(kDetailLogNameTrap, [&] {
     const OleString& path = module_values().detail_log_path;
-    const std::size_t slash = path.rfind(u'\\');
+    // "/" separates folders too (on Linux, and in Windows paths written so).
+    const std::size_t slash = path.find_last_of(OLESTR("\\/"));
     result = slash == OleString::npos ? path : path.substr(slash + 1);
   });
   return result;

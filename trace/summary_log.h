@@ -9,7 +9,7 @@ namespace corvane::modVBTrace {
 
 // Reports an error: the "GlobalErrorsLog >>> " trace line; a message that
 // starts with NUL goes to the detail log as it is and nothing else happens;
-// with a log folder, a summary line (and, later, the XML record); a copy in
+// with a log folder, a summary line and the XML error table's record; a copy in
 // the script-comparison log named by the session statistics. Never raises.
 // Logged errors are not counted under a severity counter: the counters count
 // the message boxes only.

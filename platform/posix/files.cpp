@@ -74,6 +74,10 @@ class PosixFiles final : public Files {
     return !path.empty() && ::mkdir(native_path(path).c_str(), 0777) == 0;
   }
 
+  bool remove_file(OleStringView path) override {
+    return !path.empty() && ::unlink(native_path(path).c_str()) == 0;
+  }
+
   void clear_attributes(OleStringView) override {}  // no hidden attribute here
 
   std::optional<std::string> read_all(OleStringView path) override {

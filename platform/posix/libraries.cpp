@@ -9,8 +9,12 @@
 
 namespace corvane::platform {
 
-std::int32_t call_library_function(OleStringView library, const char* function,
-                                   std::string_view text, std::int32_t a, std::int32_t b) {
+namespace {
+
+// Loads the library for one call, finds the function and hands its address to
+// `call`; the library is released again afterwards.
+template <class Call>
+std::int32_t with_function(OleStringView library, const char* function, Call call) {
   // Beside the component first, as Windows looks in the program's folder.
   const OleString own = ModuleInfo::current().own_file_path();
   const std::size_t slash = own.find_last_of(u'/');
@@ -20,16 +24,29 @@ std::int32_t call_library_function(OleStringView library, const char* function,
   void* module = beside.empty() ? nullptr : ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) module = ::dlopen(to_utf8(library).c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) return 53;
-  using Function = std::int32_t (*)(const char*, std::int32_t, std::int32_t);
-  auto entry = reinterpret_cast<Function>(::dlsym(module, function));
-  if (entry == nullptr) {
-    ::dlclose(module);
-    return 453;
-  }
-  const std::string terminated(text);
-  entry(terminated.c_str(), a, b);
+  void* entry = ::dlsym(module, function);
+  if (entry != nullptr) call(entry);
   ::dlclose(module);
-  return 0;
+  return entry == nullptr ? 453 : 0;
+}
+
+}  // namespace
+
+std::int32_t call_library_function(OleStringView library, const char* function,
+                                   std::string_view text, std::int32_t a, std::int32_t b) {
+  return with_function(library, function, [&](void* entry) {
+    using Function = std::int32_t (*)(const char*, std::int32_t, std::int32_t);
+    const std::string terminated(text);
+    reinterpret_cast<Function>(entry)(terminated.c_str(), a, b);
+  });
+}
+
+std::int32_t call_library_function(OleStringView library, const char* function,
+                                   std::int32_t argument, std::int32_t& result) {
+  return with_function(library, function, [&](void* entry) {
+    using Function = std::int32_t (*)(std::int32_t);
+    result = reinterpret_cast<Function>(entry)(argument);
+  });
 }
 
 }  // namespace corvane::platform

@@ -24,6 +24,7 @@ class Win32AutomationObjects final : public AutomationObjects {
 
   void call(std::intptr_t object, OleStringView method,
             const std::vector<OleString>& arguments) override {
+    if (object == 0) throw AutomationError(91);  // the object was never set
     auto* dispatch = reinterpret_cast<IDispatch*>(object);
     OleString name(method);
     LPOLESTR names[] = {name.data()};

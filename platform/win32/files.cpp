@@ -74,6 +74,11 @@ class Win32Files final : public Files {
     return !terminated.empty() && CreateDirectoryW(terminated.c_str(), nullptr) != 0;
   }
 
+  bool remove_file(OleStringView path) override {
+    const OleString terminated(path);
+    return !terminated.empty() && DeleteFileW(terminated.c_str()) != 0;
+  }
+
   void clear_attributes(OleStringView path) override {
     const OleString terminated(path);
     SetFileAttributesW(terminated.c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -93,8 +93,16 @@ void FaultyFiles::close(platform::FileHandle file) {
   platform::Files::system().close(file);
 }
 
+// No test of this program may put a real box on a screen and wait for a user:
+// boxes outside a harness are recorded here and answered OK.
+RecordingMessageBoxes unattended_boxes;
+const platform::MessageBoxes::Override unattended_override(unattended_boxes);
+
 TraceHarness::TraceHarness()
-    : clock_override_(clock), debug_override_(debug_output), screen_override_(screen) {
+    : clock_override_(clock),
+      debug_override_(debug_output),
+      screen_override_(screen),
+      boxes_override_(boxes) {
   modVBTrace::module_values() = modVBTrace::ModuleValues{};
 }
 
@@ -109,6 +117,10 @@ void TraceHarness::init(std::int32_t trace_level) {
   values.summary_log_path = summary_log();
   values.log_folder = ole_path(folder.path());
   values.trace_level = trace_level;
+}
+
+void TraceHarness::side_files_here() {
+  modVBTrace::module_values().app_path = ole_path(folder.path());
 }
 
 }  // namespace corvane::testing

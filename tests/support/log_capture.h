@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/debug_output.h"
 #include "platform/files.h"
+#include "platform/message_box.h"
 #include "platform/screen.h"
 
 namespace corvane::testing {
@@ -57,6 +58,25 @@ class CountingScreen final : public platform::Screen {
   int resets = 0;
 };
 
+// Message boxes that are recorded instead of shown, answered with `answer`;
+// `on_show` runs while the box would be up.
+class RecordingMessageBoxes final : public platform::MessageBoxes {
+ public:
+  struct Box {
+    std::string text;
+    std::string title;
+    std::int32_t style;
+  };
+  std::int32_t show(OleStringView text, OleStringView title, std::int32_t style) override {
+    boxes.push_back({narrow(text), narrow(title), style});
+    if (on_show) on_show();
+    return answer;
+  }
+  std::vector<Box> boxes;
+  std::int32_t answer = 1;
+  std::function<void()> on_show;
+};
+
 // Files that pass through to the system's, failing opens, writes or closes
 // on demand.
 class FaultyFiles final : public platform::Files {
@@ -73,6 +93,9 @@ class FaultyFiles final : public platform::Files {
   std::optional<std::string> read_all(OleStringView path) override {
     return platform::Files::system().read_all(path);
   }
+  bool remove_file(OleStringView path) override {
+    return platform::Files::system().remove_file(path);
+  }
   void clear_attributes(OleStringView path) override {
     platform::Files::system().clear_attributes(path);
   }
@@ -84,27 +107,40 @@ class FaultyFiles final : public platform::Files {
 };
 
 // Resets the apartment's trace values and replaces the clock, the debugger
-// output and the screen for the life of the object; the detail log is
-// `folder/detail.log` once init() has run.
+// output, the screen and the message boxes for the life of the object; once
+// init() has run the detail log is `folder/detail.log` and the folder is the
+// log folder.
 class TraceHarness {
  public:
   TraceHarness();
   ~TraceHarness();
   // The same as clsStringList::Init with the harness's paths.
   void init(std::int32_t trace_level = 2);
+  // Makes the folder the side-file folder too (flag files, crash marker).
+  void side_files_here();
   OleString detail_log() const { return folder.file("detail.log"); }
   OleString summary_log() const { return folder.file("summary.log"); }
   std::vector<std::string> detail_lines() const { return read_lines(detail_log()); }
+  // The errors file of the detail log (in the log folder, which has no "\Logs").
+  OleString errors_file() const { return ole_path(folder.path()) + OLESTR("\\detailErrors.log"); }
+  // How many boxes were shown whose text holds `text`.
+  std::size_t shown(const std::string& text) const {
+    std::size_t n = 0;
+    for (const auto& box : boxes.boxes) n += box.text.find(text) != std::string::npos ? 1 : 0;
+    return n;
+  }
 
   TempFolder folder;
   FixedClock clock;
   RecordingDebugOutput debug_output;
   CountingScreen screen;
+  RecordingMessageBoxes boxes;
 
  private:
   platform::Clock::Override clock_override_;
   platform::DebugOutput::Override debug_override_;
   platform::Screen::Override screen_override_;
+  platform::MessageBoxes::Override boxes_override_;
 };
 
 }  // namespace corvane::testing

@@ -1,6 +1,6 @@
 // A program for the process tests (and the stand-in for the suite's main
 // program): writes its arguments to the file named by its second argument
-// (when there is one), leaves "<its own file>.ran" beside itself with its
+// (when it is an absolute path), leaves "<its own file>.ran" beside itself with its
 // arguments, so that a test can tell which program ran and how, sleeps the
 // milliseconds of its first argument (when it is a number), and exits with 0.
 #include <chrono>
@@ -27,6 +27,11 @@ std::string own_file() {
   return path;
 }
 
+bool is_absolute(const std::string& path) {
+  if (!path.empty() && (path[0] == '/' || path[0] == '\\')) return true;
+  return path.size() > 2 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -35,7 +40,9 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) ran << argv[i] << (i + 1 < argc ? " " : "");
     ran << "\n";
   }
-  if (argc >= 3) {
+  // Only an absolute path names the marker file: a command line such as
+  // "PID=1 USERSHUTDOWN=False" must not leave files in the working folder.
+  if (argc >= 3 && is_absolute(argv[2])) {
     std::ofstream marker(argv[2], std::ios::app | std::ios::binary);
     for (int i = 1; i < argc; ++i) marker << argv[i] << (i + 1 < argc ? " " : "\n");
   }
