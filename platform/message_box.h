@@ -1,6 +1,5 @@
-// The user's message boxes and what goes with them: the box itself, the named
-// event other programs of the suite watch while a box is up, and whether the
-// thread is inside a message another thread sent (a modal loop re-entered).
+// The user's message boxes: the box itself, and whether the thread is inside
+// a message another thread sent (a modal loop re-entered).
 #pragma once
 
 #include <cstdint>
@@ -20,21 +19,6 @@ class MessageBoxes : public Replaceable<MessageBoxes> {
   virtual std::int32_t show(OleStringView text, OleStringView title, std::int32_t style) = 0;
 
   static MessageBoxes& system();
-};
-
-// A named kernel event with automatic reset, shared by name with the other
-// processes of the logon session (a POSIX named semaphore elsewhere).
-class NamedEvents : public Replaceable<NamedEvents> {
- public:
-  virtual ~NamedEvents() = default;
-  // Creates the event, not signalled, or opens it when it exists; 0 when
-  // neither is possible.
-  virtual std::intptr_t create(OleStringView name) = 0;
-  // Signals it once (releases one waiter, or stays signalled until one comes).
-  virtual void signal(std::intptr_t event) = 0;
-  virtual void close(std::intptr_t event) = 0;
-
-  static NamedEvents& system();
 };
 
 // True while the calling thread processes a message sent from another thread

@@ -4,7 +4,6 @@
 
 #include <fstream>
 
-#include "platform/automation_objects.h"
 #include "support/log_capture.h"
 #include "trace/crash_handling.h"
 #include "trace/module_values.h"
@@ -25,23 +24,6 @@ struct SideFiles {
     std::ofstream(harness.folder.path() / name, std::ios::binary) << content;
   }
   TraceHarness harness;
-};
-
-// A debugger object that records the calls it gets.
-class FakeDebugger final : public platform::AutomationObjects {
- public:
-  std::intptr_t create(OleStringView prog_id) override {
-    created = testing::narrow(prog_id);
-    return 42;
-  }
-  void call(std::intptr_t object, OleStringView method,
-            const std::vector<OleString>& arguments) override {
-    std::string line = std::to_string(object) + " " + testing::narrow(method);
-    for (const auto& a : arguments) line += " " + testing::narrow(a);
-    calls.push_back(line);
-  }
-  std::string created;
-  std::vector<std::string> calls;
 };
 
 TEST(CrashHandling, TheCrashMarker) {
@@ -79,7 +61,7 @@ TEST(CrashHandling, AbendsAndUpload) {
 
 TEST(CrashHandling, HangDumpDiagnosis) {
   SideFiles side;
-  FakeDebugger debugger;
+  testing::FakeDebugger debugger;
   platform::AutomationObjects::Override use(debugger);
   EXPECT_FALSE(MonitorForHangDumps());  // no marker: undecided, asked again later
   EXPECT_FALSE(module_values().hang_monitor.has_value());
@@ -155,14 +137,15 @@ std::string wait_for_file(const fs::path& p) {
 }
 
 // Runs the terminate host (from `host_folder`) with a side folder and a
-// module folder; its exit code.
+// module folder, and the mode and text given; its exit code.
 std::uint32_t run_terminate_host(const fs::path& side, const fs::path& modules, const fs::path& log,
-                                 const fs::path& host_folder = own_folder()) {
+                                 const fs::path& host_folder = own_folder(),
+                                 const std::string& mode_and_text = "") {
   const OleString command =
       OLESTR("\"") +
       testing::ole_path(host_folder / (std::string("corvane_terminate_host") + kExe)) +
       OLESTR("\" \"") + testing::ole_path(side) + OLESTR("\" \"") + testing::ole_path(modules) +
-      OLESTR("\" \"") + testing::ole_path(log) + OLESTR("\"");
+      OLESTR("\" \"") + testing::ole_path(log) + OLESTR("\" ") + testing::wide(mode_and_text);
   const platform::StartedProcess host = platform::Processes::system().start(command, true, false);
   EXPECT_NE(host.process, 0) << host.error;
   const std::uint32_t code = platform::Processes::system().exit_code(host.process);
@@ -249,6 +232,80 @@ TEST(CrashHandling, WithoutTheUtilityLibraryTheErrorIsLoggedAndTheProcessGoesOn)
       << text;
   EXPECT_EQ(text.find("Shelling to QuillonMT"), std::string::npos);
   EXPECT_FALSE(fs::exists(modules / "QuillonMT.exe.ran"));
+}
+
+// A fatal error (number 10000, or any error once the suite's crash handler
+// has left its marker): the system-error box, the records, then the crash
+// marker is deleted and the suite restarted, and the process ends with 0.
+TEST(CrashHandling, AFatalErrorRestartsTheSuiteAfterItsBox) {
+  for (const char* number : {"10000", "5"}) {
+    TraceHarness h;
+    const fs::path side = h.folder.path() / "side";
+    const fs::path modules = h.folder.path() / "modules";
+    fs::create_directories(side);
+    fs::create_directories(modules);
+    const bool marker = std::string(number) == "5";  // not fatal by number: by the marker
+    if (marker) std::ofstream(side / "CrashHandler.txt") << "";
+    fs::copy_file(own_folder() / (std::string("corvane_test_child") + kExe),
+                  modules / "QuillonMT.exe");
+    const fs::path calls = own_folder() / "TerminateQuillon.calls";
+    fs::remove(calls);
+    const fs::path log = h.folder.path() / "detail.log";
+
+    EXPECT_EQ(run_terminate_host(side, modules, log, own_folder(), std::string("errmsgbox ") + number),
+              0u);
+    EXPECT_EQ(wait_for_file(modules / "QuillonMT.exe.ran"), "PID=0 USERSHUTDOWN=False\n");
+    EXPECT_NE(testing::read_file(testing::ole_path(calls)).find(log.string() + "\t"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(side / "CrashHandler.txt"));
+    const std::string boxes = testing::read_file(testing::ole_path(side / "boxes.txt"));
+    EXPECT_EQ(boxes.rfind("Quillon Warning Message\t4096\tQuillon has encountered a system error "
+                          "which prevents it from continuing:\r\n\r\nError ",
+                          0),
+              0u)
+        << boxes;
+    EXPECT_NE(boxes.find(" will now attempt to restart and recover your data."), std::string::npos);
+    // Its own record at severity 1, then the one of the box it showed.
+    const std::string errors = testing::read_file(testing::ole_path(side / "detailErrors.log"));
+    EXPECT_NE(errors.find("<severity>1</severity>\r\n"
+                          "        <displayedToUser>Y</displayedToUser>\r\n"
+                          "        <errorNumber>" +
+                          std::string(number) +
+                          "</errorNumber>\r\n"
+                          "        <errorDescription>Test failure</errorDescription>\r\n"),
+              std::string::npos)
+        << errors;
+    EXPECT_NE(errors.find("<module>modTest</module>\r\n        <member>Routine</member>\r\n"
+                          "        <lineNumber>42</lineNumber>"),
+              std::string::npos);
+    EXPECT_NE(errors.find("<severity>2</severity>"), std::string::npos);
+    fs::remove(calls);
+  }
+}
+
+// With "Crash.flg" in the side-file folder a report writes its record, shows
+// the crash box and ends the process with exit code 0.
+TEST(CrashHandling, TheCrashFlagEndsTheProcessAfterTheRecord) {
+  TraceHarness h;
+  const fs::path side = h.folder.path() / "side";
+  fs::create_directories(side);
+  const fs::path log = h.folder.path() / "detail.log";
+  EXPECT_EQ(run_terminate_host(side, side, log, own_folder(), "report"), 3u);  // no flag: back
+  std::ofstream(side / "Crash.flg") << "";
+  EXPECT_EQ(run_terminate_host(side, side, log, own_folder(), "report"), 0u);
+
+  EXPECT_EQ(testing::read_file(testing::ole_path(side / "boxes.txt")),
+            "Quillon\t16\tQuillon MT has encountered an error from which it cannot recover.  "
+            "Please close all your programs and restart your machine.\n");
+  const std::string errors = testing::read_file(testing::ole_path(side / "detailErrors.log"));
+  std::size_t records = 0;
+  for (std::size_t p = 0; (p = errors.find("    </error>\r\n", p)) != std::string::npos; ++p)
+    ++records;
+  EXPECT_EQ(records, 2u);  // both reports were written before the check
+  const std::string text = testing::read_file(testing::ole_path(log));
+  EXPECT_NE(text.find("modVBTrace.AppendErrorNode: Exiting process as a result of a crash.\r\n"),
+            std::string::npos)
+      << text;
 }
 
 }  // namespace

@@ -122,7 +122,7 @@ TEST(ExactMatch, EmptyAndMissingLists) {
   EXPECT_EQ(log_text(h), logged +
                              "02-01-26 09:05:03.007\tCorvane\tmodVBTrace.WriteErrorNode: "
                              "Attempting to open: " +
-                             testing::narrow(h.errors_file()) + "\r\n" + logged);
+                             testing::narrow(h.errors_file_as_logged()) + "\r\n" + logged);
 
   TraceHarness h2;
   h2.init(2);

@@ -4,6 +4,7 @@
 
 #include "automation/error.h"
 #include "platform/clock.h"
+#include "platform/dates.h"
 #include "platform/file_numbers.h"
 #include "platform/module_info.h"
 #include "platform/numbers.h"
@@ -69,6 +70,34 @@ TEST(Numbers, NumericTestOfText) {
   for (const OLECHAR* no : {OLESTR(""), OLESTR(" "), OLESTR("abc"), OLESTR("1a"), OLESTR("-"),
                             OLESTR(":"), OLESTR("1 2")}) {
     EXPECT_FALSE(is_numeric_text(no)) << testing::narrow(no);
+  }
+}
+
+// The date test: the same answers from our rules and from the system's
+// conversion (this runs against oleaut32 under wine).
+TEST(Dates, DateTestOfText) {
+  const std::pair<const OLECHAR*, bool> cases[] = {
+      {OLESTR("12/04/2026 19:11:00"), true},
+      {OLESTR("02/29/2024 00:00:00"), true},
+      {OLESTR("1/2/2026"), true},
+      {OLESTR("2026-12-04"), true},
+      {OLESTR("12/04/2026"), true},
+      {OLESTR("19:11"), true},
+      {OLESTR("7:05:09 PM"), true},
+      {OLESTR("Dec 4, 2026"), true},
+      {OLESTR("4 December 2026 10:00 PM"), true},
+      {OLESTR("  12/04/2026  "), true},
+      {OLESTR(""), false},
+      {OLESTR("   "), false},
+      {OLESTR("abc"), false},
+      {OLESTR("12/04/2026 25:11:00"), false},
+      {OLESTR("12/04/2026 19:61:00"), false},
+      {OLESTR("13/13/2026"), false},
+      {OLESTR("12/04/2026 x"), false},
+      {OLESTR("02/01/2026 09:05:03!"), false},
+  };
+  for (const auto& [text, date] : cases) {
+    EXPECT_EQ(platform::is_date_text(text), date) << testing::narrow(text);
   }
 }
 

@@ -56,7 +56,7 @@ TEST(StringList, NewInstanceIsEmptyAndReplaceLogsNoStrings) {
             "clsStringList.ReplaceString\tNo strings in StringList. Error 9:\r\n"
             "Subscript out of range\tSeverity: 2\r\n"
             "02-01-26 09:05:03.007\tCorvane\tmodVBTrace.WriteErrorNode: Attempting to open: " +
-                testing::narrow(h.errors_file()) + "\r\n");
+                testing::narrow(h.errors_file_as_logged()) + "\r\n");
   EXPECT_EQ(list.string_list(), nullptr);
 }
 

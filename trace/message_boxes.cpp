@@ -2,6 +2,7 @@
 
 #include "automation/error.h"
 #include "automation/vb_text.h"
+#include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/libraries.h"
 #include "platform/message_box.h"
@@ -239,16 +240,17 @@ std::int32_t MsgBox(OleStringView sPrompt, std::int32_t lButtons,
       result = 1;
       return;
     }
-    platform::NamedEvents& events = platform::NamedEvents::current();
+    platform::Environment& events = platform::Environment::current();
     std::intptr_t busy = 0;
-    pending.ignoring([&] { busy = events.create(OLESTR("QuillonBusyEvent")); });
+    bool existed = false;
+    pending.ignoring([&] { busy = events.create_event(OLESTR("QuillonBusyEvent"), &existed); });
     pending.ignoring([&] {
       result = platform::MessageBoxes::current().show(
           shown, vTitle.value_or(OLESTR("Quillon MT")), lButtons);
     });
     if (busy != 0) {
-      pending.ignoring([&] { events.signal(busy); });
-      pending.ignoring([&] { events.close(busy); });
+      pending.ignoring([&] { events.signal_event(busy); });
+      pending.ignoring([&] { events.close_event(busy); });
     } else {
       pending.ignoring([] {
         GlobalErrorsLog(kMsgBoxSource, OLESTR("Unable to create MsgBox event"), 2, true, true);

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -1054,6 +1055,102 @@ TEST(Lifetime, TheDllUnloadsWhenTheLastObjectAndLockGo) {
   OwnedBstr text(L"x");
   EXPECT_EQ(list->ReplaceString(&index, &text.b), S_OK);
   EXPECT_NE(read_file(log).find("No strings in StringList"), std::string::npos);
+}
+
+// A file's whole text against a layout in which {STAMP} is a log time stamp,
+// {DATE} the errors file's date and time, {N} a number, and everything else
+// literal.
+void expect_layout(const std::filesystem::path& file, const std::string& layout) {
+  static const std::regex placeholder(R"(\{(STAMP|DATE|N)\})");
+  static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
+  std::string pattern;
+  std::size_t at = 0;
+  for (std::sregex_iterator m(layout.begin(), layout.end(), placeholder), end; m != end; ++m) {
+    pattern += std::regex_replace(layout.substr(at, m->position() - at), special, R"(\$&)");
+    const std::string name = (*m)[1];
+    pattern += name == "STAMP"  ? R"(\d\d-\d\d-\d\d \d\d:\d\d:\d\d\.\d\d\d)"
+               : name == "DATE" ? R"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d)"
+                                : R"(\d+)";
+    at = m->position() + m->length();
+  }
+  pattern += std::regex_replace(layout.substr(at), special, R"(\$&)");
+  const std::string text = read_file(file);
+  EXPECT_TRUE(std::regex_match(text, std::regex(pattern))) << file << ":\n" << text;
+}
+
+// A client's failed lookup and bad property put, as every log of the suite
+// records them.
+TEST(ErrorPath, ALookupOnAnEmptyListAndANumberPutAsTheList) {
+  Ptr<_clsStringList> list;
+  create(list);
+  const auto folder = temp_file("error-path");
+  std::filesystem::create_directories(folder);
+  const std::string dir = folder.string();
+  OwnedBstr detail((folder / "detail.log").wstring().c_str());
+  OwnedBstr summary((folder / "summary.log").wstring().c_str());
+  OwnedBstr log_folder(folder.wstring().c_str());
+  LONG level = 2;
+  ASSERT_EQ(list->Init(&detail.b, &summary.b, &log_folder.b, &level), S_OK);
+
+  OwnedBstr target(L"a");
+  VARIANT found;
+  VariantInit(&found);
+  ASSERT_EQ(list->lfnMatch(&target.b, nullptr, &found), S_OK);
+  EXPECT_EQ(found.lVal, -1);
+  VARIANT number;
+  VariantInit(&number);
+  number.vt = VT_I4;
+  number.lVal = 3;
+  ASSERT_EQ(list->put_StringList(number), S_OK);  // the box is suppressed by the flag file
+
+  const std::string logged =
+      "Error 9 retrieving lBound of StringList:\r\nSubscript out of range";
+  const std::string box =
+      "MSGBOX: Error -1: Unexpected parameter passed to StringList property\r\n"
+      "\t\t\tin Corvane.clsStringList.StringList.\r\n\t\t\tThe error occured at line: {N}";
+  expect_layout(folder / "detail.log",
+                "{STAMP}\tCorvane\tmodVBTrace.GlobalErrorsLog: GlobalErrorsLog >>> "
+                "clsStringList.lfnMatchLong\t" + logged + "\tSeverity: 2\r\n"
+                "{STAMP}\tCorvane\tmodVBTrace.WriteErrorNode: Attempting to open: " + dir +
+                "\\detailErrors.log\r\n"
+                "{STAMP}\t" + box + "\r\n"
+                "{STAMP}\tUser clicked: OK\r\n");
+  expect_layout(folder / "summary.log",
+                "\r\n{STAMP}\tCorvane\tclsStringList.lfnMatchLong: \t" + logged + "\r\n"
+                "\r\n{STAMP}\t" + box + "\r\n"
+                "\r\n{STAMP}\tUser clicked: OK\r\n");
+  expect_layout(folder / "PossibleErrors.log",
+                "\r\n{STAMP}\tMsgbox in " + dir + "\\detail.log\r\n"
+                "{STAMP}\t" + box + "\r\n"
+                "\r\n{STAMP}\tMsgbox in " + dir + "\\detail.log\r\n"
+                "{STAMP}\tUser clicked: OK\r\n");
+  expect_layout(folder / "Session.ini", "[SessionStats]\r\nSeverity3Count=1\r\n");
+  const std::string record_end = "        <count>1</count>\r\n    </error>\r\n";
+  expect_layout(folder / "detailErrors.log",
+                "<?xml version=\"1.0\" standalone=\"yes\" ?>\r\n<Errors>\r\n"
+                "    <error>\r\n"
+                "        <firstOccurrence>{DATE}</firstOccurrence>\r\n"
+                "        <severity>2</severity>\r\n"
+                "        <displayedToUser>N</displayedToUser>\r\n"
+                "        <errorNumber>9</errorNumber>\r\n"
+                "        <errorDescription>Error 9 retrieving lBound of StringList:\tSubscript out "
+                "of range</errorDescription>\r\n"
+                "        <component>Corvane</component>\r\n"
+                "        <module>*</module>\r\n"
+                "        <member>Unknown</member>\r\n"
+                "        <lineNumber>0</lineNumber>\r\n" + record_end +
+                "    <error>\r\n"
+                "        <firstOccurrence>{DATE}</firstOccurrence>\r\n"
+                "        <severity>3</severity>\r\n"
+                "        <displayedToUser>Y</displayedToUser>\r\n"
+                "        <errorNumber/>\r\n"
+                "        <errorDescription>Error -1: Unexpected parameter passed to StringList "
+                "property\tin Corvane.clsStringList.StringList.\tThe error occured at line: {N}"
+                "</errorDescription>\r\n"
+                "        <component>Corvane</component>\r\n"
+                "        <module/>\r\n"
+                "        <member/>\r\n"
+                "        <lineNumber/>\r\n" + record_end);
 }
 
 // The debugger object of the suite, created by programmatic identifier and

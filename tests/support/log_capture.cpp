@@ -93,6 +93,14 @@ void FaultyFiles::close(platform::FileHandle file) {
   platform::Files::system().close(file);
 }
 
+void FakeDebugger::call(std::intptr_t object, OleStringView method,
+                        const std::vector<OleString>& arguments) {
+  std::string line = std::to_string(object) + " " + narrow(method);
+  for (const auto& a : arguments) line += " " + narrow(a);
+  calls.push_back(line);
+  if (narrow(method) == failing) throw AutomationError(91);
+}
+
 // No test of this program may put a real box on a screen and wait for a user:
 // boxes outside a harness are recorded here and answered OK.
 RecordingMessageBoxes unattended_boxes;

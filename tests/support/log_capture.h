@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "automation/ole_types.h"
+#include "platform/automation_objects.h"
 #include "platform/clock.h"
 #include "platform/debug_output.h"
 #include "platform/files.h"
@@ -77,6 +78,21 @@ class RecordingMessageBoxes final : public platform::MessageBoxes {
   std::function<void()> on_show;
 };
 
+// A debugger object (handle 42) that records the calls it gets as
+// "42 Method arg arg"; a method named in `failing` raises error 91.
+class FakeDebugger final : public platform::AutomationObjects {
+ public:
+  std::intptr_t create(OleStringView prog_id) override {
+    created = narrow(prog_id);
+    return 42;
+  }
+  void call(std::intptr_t object, OleStringView method,
+            const std::vector<OleString>& arguments) override;
+  std::string created;
+  std::vector<std::string> calls;
+  std::string failing;
+};
+
 // Files that pass through to the system's, failing opens, writes or closes
 // on demand.
 class FaultyFiles final : public platform::Files {
@@ -121,8 +137,12 @@ class TraceHarness {
   OleString detail_log() const { return folder.file("detail.log"); }
   OleString summary_log() const { return folder.file("summary.log"); }
   std::vector<std::string> detail_lines() const { return read_lines(detail_log()); }
-  // The errors file of the detail log (in the log folder, which has no "\Logs").
-  OleString errors_file() const { return ole_path(folder.path()) + OLESTR("\\detailErrors.log"); }
+  // The errors file of the detail log (in the log folder, which has no
+  // "\Logs"): as the trace names it, and as this system can open it.
+  OleString errors_file_as_logged() const {
+    return ole_path(folder.path()) + OLESTR("\\detailErrors.log");
+  }
+  OleString errors_file() const { return folder.file("detailErrors.log"); }
   // How many boxes were shown whose text holds `text`.
   std::size_t shown(const std::string& text) const {
     std::size_t n = 0;

@@ -1,6 +1,9 @@
-// A stand-in for the suite's utility library "QuillonUtilsV8.dll": its
-// TerminateQuillon records what it is given in "TerminateQuillon.calls"
-// beside the library, one line each: text TAB number TAB number.
+// Stand-ins for the suite's libraries, built from this file under two names:
+// "QuillonUtilsV8.dll", whose TerminateQuillon records what it is given in
+// "TerminateQuillon.calls" beside the library (one line each: text TAB number
+// TAB number), and "rodevuzudov.dll", whose CanRaiseEventOnCurrentSTAThread
+// records its argument in "CanRaiseEvent.calls" and answers the number in
+// "CanRaiseEvent.answer" beside the library (1 when there is none).
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -45,4 +48,18 @@ STAND_IN_EXPORT std::int32_t STAND_IN_CALL TerminateQuillon(const char* text, st
     std::fclose(f);
   }
   return 0;
+}
+
+STAND_IN_EXPORT std::int32_t STAND_IN_CALL CanRaiseEventOnCurrentSTAThread(std::int32_t argument) {
+  const std::string folder = own_folder();
+  if (FILE* f = std::fopen((folder + "/CanRaiseEvent.calls").c_str(), "ab")) {
+    std::fprintf(f, "%d\n", static_cast<int>(argument));
+    std::fclose(f);
+  }
+  int answer = 1;
+  if (FILE* f = std::fopen((folder + "/CanRaiseEvent.answer").c_str(), "rb")) {
+    if (std::fscanf(f, "%d", &answer) != 1) answer = 1;
+    std::fclose(f);
+  }
+  return answer;
 }
