@@ -99,9 +99,11 @@ std::int32_t clsStringList::lfnMatchText(OleStringView sTarget) {
     const StringCells list(m_sStringList);
     const LowercaseText target(sTarget);
     LowercaseText entry;
+    const ProbePrefetcher prefetcher(m_sStringList);
     while (lLow <= lHigh) {
       const std::int32_t lMid = binary_search_midpoint(lLow, lHigh);
       BSTR stored = list[lMid];
+      prefetcher.next_probes(lLow, lMid, lHigh);
       const auto rc =
           static_cast<std::int16_t>(lfnCompareText(target.view(), entry.assign(bstr_view(stored))));
       if (tracing) trace_probe(lMid, stored, rc);

@@ -45,9 +45,11 @@ std::int32_t clsStringList::lfnMatchingPrefixLocation(OleStringView sTargetPrefi
     const std::size_t n = sTargetPrefix.size();
     const LowercaseText target(sTargetPrefix);
     LowercaseText head;
+    const ProbePrefetcher prefetcher(m_sStringList);
     std::int32_t lMid = 0;
     while (lLow <= lHigh) {
       lMid = binary_search_midpoint(lLow, lHigh);
+      prefetcher.next_probes(lLow, lMid, lHigh);
       const std::int32_t rc = lfnCompareText(target.view(), head_of_entry(lMid, n, head));
       if (rc == 0) break;
       if (rc < 0) {
