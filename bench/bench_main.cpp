@@ -1,11 +1,18 @@
 // Runs every benchmark, then prints each measured ratio next to its target.
+// With --out=DIR it also writes DIR/native-results.csv (the table) and
+// DIR/native-timings.csv (time per call of every sized benchmark, for the
+// plot); tools/bench.sh merges them with the COM client's.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "bench_support.h"
 
@@ -33,64 +40,230 @@ long allocation_count() {
   return g_allocations.load(std::memory_order_relaxed);
 }
 
+long system_call_count() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  long value = 0;
+  long total = -1;
+  while (io >> key >> value) {
+    if (key == "syscr:" || key == "syscw:") total = (total < 0 ? 0 : total) + value;
+  }
+  return total;
+}
+
 namespace {
 
-struct Comparison {
-  const char* label;
+enum class Kind {
+  kRatio,         // measured time / reference time at most `limit`
+  kTimeBelow,     // measured time under `limit` nanoseconds
+  kCounterAtMost  // the measured benchmark's `counter` at most `limit`
+};
+
+struct Check {
+  const char* operation;
+  const char* size;
+  Kind kind;
   const char* measured;   // benchmark name with its argument
-  const char* reference;  // the same for what it is measured against
-  double target;          // highest acceptable ratio
+  const char* reference;  // kRatio: what it is measured against; else the counter
+  double limit;
 };
 
-constexpr Comparison kComparisons[] = {
-    {"lfnMatch vs lower_bound, 1e3", "BM_lfnMatch/1000", "BM_lower_bound/1000", 1.5},
-    {"lfnMatch vs lower_bound, 1e6", "BM_lfnMatch/1000000", "BM_lower_bound/1000000", 1.5},
-    {"AssignStringList 1e6 vs 10", "BM_AssignStringList/1000000", "BM_AssignStringList/10", 1.5},
-    {"put StringList 1e6 vs assign 1e6", "BM_PutStringList/1000000", "BM_AssignStringList/1000000",
-     0},
+constexpr Check kChecks[] = {
+    {"lfnMatch text (level 2) / lower_bound", "1000", Kind::kRatio, "BM_lfnMatch/1000",
+     "BM_lower_bound/1000", 1.5},
+    {"lfnMatch text (level 2) / lower_bound", "100000", Kind::kRatio, "BM_lfnMatch/100000",
+     "BM_lower_bound/100000", 1.5},
+    {"lfnMatch text (level 2) / lower_bound", "1000000", Kind::kRatio, "BM_lfnMatch/1000000",
+     "BM_lower_bound/1000000", 1.5},
+    {"lfnMatch text: heap allocations per call", "1000", Kind::kCounterAtMost, "BM_lfnMatch/1000",
+     "allocs/call", 2},
+    {"lfnMatch text: heap allocations per call", "100000", Kind::kCounterAtMost,
+     "BM_lfnMatch/100000", "allocs/call", 2},
+    {"lfnMatch text: heap allocations per call", "1000000", Kind::kCounterAtMost,
+     "BM_lfnMatch/1000000", "allocs/call", 2},
+    {"lfnMatch text 200-256 chars: allocations/call", "10000", Kind::kCounterAtMost,
+     "BM_lfnMatch_long_entries/10000", "allocs/call", 2},
+    {"lfnMatch as long: heap allocations per call", "100000", Kind::kCounterAtMost,
+     "BM_lfnMatch_as_long/100000", "allocs/call", 0},
+    {"lfnMatchingPrefixLocation / lfnMatch", "1000", Kind::kRatio,
+     "BM_lfnMatchingPrefixLocation/1000", "BM_lfnMatch/1000", 1.5},
+    {"lfnMatchingPrefixLocation / lfnMatch", "100000", Kind::kRatio,
+     "BM_lfnMatchingPrefixLocation/100000", "BM_lfnMatch/100000", 1.5},
+    {"lfnMatchingPrefixLocation / lfnMatch", "1000000", Kind::kRatio,
+     "BM_lfnMatchingPrefixLocation/1000000", "BM_lfnMatch/1000000", 1.5},
+    {"GlobalTrace line dropped: time", "-", Kind::kTimeBelow, "BM_GlobalTrace_dropped", "", 50},
+    {"GlobalTrace line dropped: allocations/call", "-", Kind::kCounterAtMost,
+     "BM_GlobalTrace_dropped", "allocs/call", 0},
+    {"GlobalTrace line dropped: system calls/call", "-", Kind::kCounterAtMost,
+     "BM_GlobalTrace_dropped", "syscalls/call", 0},
+    {"GlobalTrace line written / open+write+close", "-", Kind::kRatio, "BM_GlobalTrace_written",
+     "BM_open_write_close", 1.3},
+    {"StringList put / SysAllocStringLen loop", "1000000", Kind::kRatio, "BM_PutStringList/1000000",
+     "BM_SysAllocStringLen_copies/1000000", 2},
+    {"StringList get / SysAllocStringLen loop", "1000000", Kind::kRatio, "BM_GetStringList/1000000",
+     "BM_SysAllocStringLen_copies/1000000", 2},
+    {"AssignStringList 1e6 entries / 10 entries", "1000000", Kind::kRatio,
+     "BM_AssignStringList/1000000", "BM_AssignStringList/10", 1.5},
 };
 
-// Collects the medians so that the ratios can be printed after the run.
+// Names of the plot's series.
+const std::map<std::string, std::string> kSeries = {
+    {"BM_lfnMatch", "lfnMatch text"},
+    {"BM_lower_bound", "std::lower_bound (lowercased)"},
+    {"BM_lfnMatchingPrefixLocation", "lfnMatchingPrefixLocation"},
+    {"BM_lfnMatch_as_long", "lfnMatch as long"},
+    {"BM_PutStringList", "StringList put"},
+    {"BM_GetStringList", "StringList get"},
+    {"BM_SysAllocStringLen_copies", "SysAllocStringLen loop"},
+    {"BM_AssignStringList", "AssignStringList"},
+};
+
+struct Measurement {
+  double ns = 0;  // median time per call
+  std::map<std::string, double> counters;
+};
+
+std::string fixed(double value, int decimals) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
+// Collects the medians so that the checks can be made after the run.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  explicit RatioReporter(std::optional<std::string> out) : out_(std::move(out)) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs) {
-      const std::string name = r.run_name.function_name + "/" + r.run_name.args;
+      const std::string& args = r.run_name.args;
+      const std::string name = r.run_name.function_name + (args.empty() ? "" : "/" + args);
       if (r.aggregate_name == "median" || (r.aggregate_name.empty() && !medians_.count(name))) {
-        // In nanoseconds, whatever unit the benchmark reports in.
-        medians_[name] =
-            r.GetAdjustedRealTime() * 1e9 / benchmark::GetTimeUnitMultiplier(r.time_unit);
+        Measurement& m = medians_[name];
+        // CPU time of the benchmark's thread, in nanoseconds whatever unit
+        // the benchmark reports in: on a shared machine the wall clock also
+        // counts the time other processes had the processor.
+        m.ns = r.GetAdjustedCPUTime() * 1e9 / benchmark::GetTimeUnitMultiplier(r.time_unit);
+        for (const auto& [counter, value] : r.counters) m.counters[counter] = value.value;
+        sizes_[name] = args;
+        series_[name] = r.run_name.function_name;
       }
     }
     ConsoleReporter::ReportRuns(runs);
   }
+
   void Finalize() override {
     ConsoleReporter::Finalize();
-    std::printf("\n%-34s %14s %14s %8s %7s\n", "comparison", "measured ns", "reference ns", "ratio",
-                "target");
-    for (const Comparison& c : kComparisons) {
-      const auto m = medians_.find(c.measured);
-      const auto r = medians_.find(c.reference);
-      if (m == medians_.end() || r == medians_.end() || r->second == 0) continue;
-      const double ratio = m->second / r->second;
-      if (c.target > 0) {
-        std::printf("%-34s %14.1f %14.1f %8.2f %7.2f %s\n", c.label, m->second, r->second, ratio,
-                    c.target, ratio <= c.target ? "pass" : "falls short");
-      } else {
-        std::printf("%-34s %14.1f %14.1f %8.0f %7s\n", c.label, m->second, r->second, ratio, "-");
-      }
+    std::vector<std::vector<std::string>> rows;
+    for (const Check& c : kChecks) {
+      if (auto row = evaluate(c)) rows.push_back(*row);
     }
+    std::printf("\n%-46s %8s %12s %14s %7s %9s %s\n", "operation", "size", "per call", "reference",
+                "ratio", "target", "verdict");
+    for (const auto& r : rows) {
+      std::printf("%-46s %8s %12s %14s %7s %9s %s\n", r[0].c_str(), r[1].c_str(),
+                  (r[2] + " " + r[3]).c_str(), r[5].empty() ? "-" : (r[5] + " " + r[3]).c_str(),
+                  r[6].empty() ? "-" : r[6].c_str(), r[7].c_str(), r[8].c_str());
+    }
+    if (out_) write_files(rows);
   }
 
  private:
-  std::map<std::string, double> medians_;
+  // operation, size, per call, unit, reference, reference per call, ratio,
+  // target, verdict; nothing when a benchmark of the check did not run.
+  std::optional<std::vector<std::string>> evaluate(const Check& c) const {
+    const auto m = medians_.find(c.measured);
+    if (m == medians_.end()) return std::nullopt;
+    switch (c.kind) {
+      case Kind::kRatio: {
+        const auto r = medians_.find(c.reference);
+        if (r == medians_.end() || r->second.ns <= 0) return std::nullopt;
+        const double ratio = m->second.ns / r->second.ns;
+        return std::vector<std::string>{c.operation,
+                                        c.size,
+                                        fixed(m->second.ns, 1),
+                                        "ns",
+                                        c.reference,
+                                        fixed(r->second.ns, 1),
+                                        fixed(ratio, 2),
+                                        "<= " + fixed(c.limit, 1) + "x",
+                                        ratio <= c.limit ? "pass" : "falls short"};
+      }
+      case Kind::kTimeBelow:
+        return std::vector<std::string>{c.operation,
+                                        c.size,
+                                        fixed(m->second.ns, 1),
+                                        "ns",
+                                        "",
+                                        "",
+                                        "",
+                                        "< " + fixed(c.limit, 0) + " ns",
+                                        m->second.ns < c.limit ? "pass" : "falls short"};
+      case Kind::kCounterAtMost: {
+        const auto counter = m->second.counters.find(c.reference);
+        if (counter == m->second.counters.end() || counter->second < 0) return std::nullopt;
+        return std::vector<std::string>{c.operation,
+                                        c.size,
+                                        fixed(counter->second, 2),
+                                        counter->first,
+                                        "",
+                                        "",
+                                        "",
+                                        "<= " + fixed(c.limit, 0),
+                                        counter->second <= c.limit ? "pass" : "falls short"};
+      }
+    }
+    return std::nullopt;
+  }
+
+  void write_files(const std::vector<std::vector<std::string>>& rows) const {
+    std::ofstream results(*out_ + "/native-results.csv");
+    results << "operation,size,per_call,unit,reference,reference_per_call,ratio,target,verdict\n";
+    for (const auto& r : rows) {
+      for (std::size_t i = 0; i < r.size(); ++i) results << (i ? "," : "") << r[i];
+      results << "\n";
+    }
+    std::ofstream timings(*out_ + "/native-timings.csv");
+    timings << "series,size,ns_per_call\n";
+    for (const auto& [name, m] : medians_) {
+      const auto series = kSeries.find(series_.at(name));
+      if (series == kSeries.end() || sizes_.at(name).empty()) continue;
+      timings << "native: " << series->second << "," << sizes_.at(name) << "," << fixed(m.ns, 1)
+              << "\n";
+    }
+  }
+
+  std::optional<std::string> out_;
+  std::map<std::string, Measurement> medians_;
+  std::map<std::string, std::string> sizes_;
+  std::map<std::string, std::string> series_;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --out=DIR is ours; everything else is Google Benchmark's. The
+  // repetitions of all benchmarks take turns in random order unless asked
+  // otherwise, so that a busy moment of the machine does not fall on one
+  // side of a ratio only.
+  std::optional<std::string> out;
+  std::vector<char*> args{argv[0]};
+  static char interleave[] = "--benchmark_enable_random_interleaving=true";
+  args.push_back(interleave);
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--out=", 6) == 0) {
+      out = argv[i] + 6;
+    } else {
+      args.push_back(argv[i]);
+    }
+  }
+  argc = static_cast<int>(args.size());
+  argv = args.data();
+  // Trace lines must cost what they cost in a client without a debugger.
+  ::unsetenv("CORVANE_DEBUG_OUTPUT");
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RatioReporter reporter(out);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;

@@ -1,6 +1,6 @@
-// The exact-match search against the plain search it cannot beat: the same
-// sorted strings, already lowercased, searched with std::lower_bound and the
-// same comparison. Also counts heap allocations per call.
+// The lookups: the exact-match search against the plain search it cannot
+// beat, the prefix location against the exact search, heap allocations per
+// call of both searches.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 
 #include "automation/bstr.h"
 #include "automation/safe_array.h"
+#include "automation/vb_text.h"
 #include "bench_support.h"
 #include "platform/collation.h"
 #include "string_list/clsStringList.h"
@@ -18,14 +19,15 @@
 
 using corvane::OleString;
 
-const std::vector<OleString>& sorted_words(std::size_t n) {
-  static std::map<std::size_t, std::vector<OleString>> cache;
-  auto& words = cache[n];
-  if (!words.empty()) return words;
+namespace {
+
+// n distinct words of `shortest` to `longest` characters, sorted as the text
+// search needs.
+std::vector<OleString> make_sorted_words(std::size_t n, std::size_t shortest, std::size_t longest) {
   const std::u16string alphabet =
       u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJ0123456789 -'.\u00e9\u00e8\u00e4\u00f6";
-  std::mt19937 random(static_cast<unsigned>(n));
-  std::uniform_int_distribution<std::size_t> length(6, 20);
+  std::mt19937 random(static_cast<unsigned>(n + longest));
+  std::uniform_int_distribution<std::size_t> length(shortest, longest);
   std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
   std::vector<std::pair<OleString, OleString>> keyed;  // lowercased, original
   keyed.reserve(n);
@@ -41,7 +43,25 @@ const std::vector<OleString>& sorted_words(std::size_t n) {
   keyed.erase(std::unique(keyed.begin(), keyed.end(),
                           [&](const auto& a, const auto& b) { return !less(a, b) && !less(b, a); }),
               keyed.end());
+  std::vector<OleString> words;
+  words.reserve(keyed.size());
   for (auto& k : keyed) words.push_back(std::move(k.second));
+  return words;
+}
+
+}  // namespace
+
+const std::vector<OleString>& sorted_words(std::size_t n) {
+  static std::map<std::size_t, std::vector<OleString>> cache;
+  auto& words = cache[n];
+  if (words.empty()) words = make_sorted_words(n, 6, 20);
+  return words;
+}
+
+const std::vector<OleString>& sorted_long_words(std::size_t n) {
+  static std::map<std::size_t, std::vector<OleString>> cache;
+  auto& words = cache[n];
+  if (words.empty()) words = make_sorted_words(n, 200, 256);
   return words;
 }
 
@@ -51,19 +71,20 @@ void fill(corvane::clsStringList& list, const std::vector<OleString>& words) {
 
 namespace {
 
-void BM_lfnMatch(benchmark::State& state) {
-  const auto& words = sorted_words(static_cast<std::size_t>(state.range(0)));
+// lfnMatch as text over `words`, every call a hit; counts heap allocations.
+void run_lfnMatch(benchmark::State& state, const std::vector<OleString>& words) {
   corvane::clsStringList list;
   list.Init(OLESTR(""), OLESTR(""), OLESTR(""), 2);
   fill(list, words);
-  std::size_t i = 0;
+  Walk walk(words.size());
   long found = 0;
   const long before = allocation_count();
   for (auto _ : state) {
+    const std::size_t i = walk.index();
     corvane::Variant v = list.lfnMatch(words[i]);
-    found += v.get().lVal >= 0;
+    found += v.get().lVal == static_cast<std::int32_t>(i);
     benchmark::DoNotOptimize(v.get().lVal);
-    i = (i * 7919 + 1) % words.size();
+    walk.next();
   }
   const long allocations = allocation_count() - before;
   if (found != static_cast<long>(state.iterations())) state.SkipWithError("an entry was not found");
@@ -72,24 +93,93 @@ void BM_lfnMatch(benchmark::State& state) {
   state.counters["entries"] = static_cast<double>(words.size());
 }
 
+void BM_lfnMatch(benchmark::State& state) {
+  run_lfnMatch(state, sorted_words(static_cast<std::size_t>(state.range(0))));
+}
+
+void BM_lfnMatch_long_entries(benchmark::State& state) {
+  run_lfnMatch(state, sorted_long_words(static_cast<std::size_t>(state.range(0))));
+}
+
+// What lfnMatch cannot beat: the same strings already lowercased, searched
+// with std::lower_bound and the same comparison.
 void BM_lower_bound(benchmark::State& state) {
   const auto& words = sorted_words(static_cast<std::size_t>(state.range(0)));
   std::vector<OleString> lowered;
   lowered.reserve(words.size());
   for (const auto& w : words) lowered.push_back(corvane::platform::lowercase(w));
-  std::size_t i = 0;
+  Walk walk(lowered.size());
   for (auto _ : state) {
     auto it = std::lower_bound(
-        lowered.begin(), lowered.end(), lowered[i],
+        lowered.begin(), lowered.end(), lowered[walk.index()],
         [](const OleString& a, const OleString& b) { return corvane::lfnCompareText(a, b) < 0; });
     benchmark::DoNotOptimize(it);
-    i = (i * 7919 + 1) % lowered.size();
+    walk.next();
   }
   state.counters["entries"] = static_cast<double>(words.size());
 }
 
+// The prefix location on the same list, each entry in turn as the prefix.
+void BM_lfnMatchingPrefixLocation(benchmark::State& state) {
+  const auto& words = sorted_words(static_cast<std::size_t>(state.range(0)));
+  corvane::clsStringList list;
+  list.Init(OLESTR(""), OLESTR(""), OLESTR(""), 2);
+  fill(list, words);
+  Walk walk(words.size());
+  const long before = allocation_count();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(list.lfnMatchingPrefixLocation(words[walk.index()], 0));
+    walk.next();
+  }
+  state.counters["allocs/call"] =
+      static_cast<double>(allocation_count() - before) / static_cast<double>(state.iterations());
+  state.counters["entries"] = static_cast<double>(words.size());
+}
+
+// The long-integer search over "0", "3", "6", ...: every call a hit.
+void BM_lfnMatch_as_long(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  std::vector<OleString> numbers;
+  numbers.reserve(n);
+  for (std::size_t k = 0; k < n; ++k) numbers.push_back(corvane::to_text(std::int32_t(k * 3)));
+  corvane::clsStringList list;
+  list.Init(OLESTR(""), OLESTR(""), OLESTR(""), 2);
+  fill(list, numbers);
+  Walk walk(n);
+  long found = 0;
+  const long before = allocation_count();
+  for (auto _ : state) {
+    const std::size_t i = walk.index();
+    corvane::Variant v = list.lfnMatch(numbers[i], true);
+    found += v.get().lVal == static_cast<std::int32_t>(i);
+    walk.next();
+  }
+  const long allocations = allocation_count() - before;
+  if (found != static_cast<long>(state.iterations())) state.SkipWithError("an entry was not found");
+  state.counters["allocs/call"] =
+      static_cast<double>(allocations) / static_cast<double>(state.iterations());
+}
+
 // Medians of five runs: this machine is shared, single runs wander.
-BENCHMARK(BM_lfnMatch)->Arg(1000)->Arg(1000000)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_lower_bound)->Arg(1000)->Arg(1000000)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_lfnMatch)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+BENCHMARK(BM_lower_bound)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+BENCHMARK(BM_lfnMatchingPrefixLocation)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+BENCHMARK(BM_lfnMatch_long_entries)->Arg(10000)->Repetitions(3)->ReportAggregatesOnly();
+BENCHMARK(BM_lfnMatch_as_long)->Arg(100000)->Repetitions(3)->ReportAggregatesOnly();
 
 }  // namespace
