@@ -121,12 +121,7 @@ constexpr const char* kExe = "";
 #endif
 
 fs::path own_folder() {
-  const OleString own = platform::ModuleInfo::system().own_file_path();
-#ifdef _WIN32
-  return fs::path(std::wstring(own.begin(), own.end())).parent_path();
-#else
-  return fs::path(testing::narrow(own)).parent_path();
-#endif
+  return testing::program_folder();
 }
 
 std::string wait_for_file(const fs::path& p) {
@@ -252,8 +247,9 @@ TEST(CrashHandling, AFatalErrorRestartsTheSuiteAfterItsBox) {
     fs::remove(calls);
     const fs::path log = h.folder.path() / "detail.log";
 
-    EXPECT_EQ(run_terminate_host(side, modules, log, own_folder(), std::string("errmsgbox ") + number),
-              0u);
+    EXPECT_EQ(
+        run_terminate_host(side, modules, log, own_folder(), std::string("errmsgbox ") + number),
+        0u);
     EXPECT_EQ(wait_for_file(modules / "QuillonMT.exe.ran"), "PID=0 USERSHUTDOWN=False\n");
     EXPECT_NE(testing::read_file(testing::ole_path(calls)).find(log.string() + "\t"),
               std::string::npos);

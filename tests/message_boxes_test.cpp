@@ -12,7 +12,6 @@
 #endif
 
 #include "platform/environment.h"
-#include "platform/module_info.h"
 #include "support/log_capture.h"
 #include "trace/message_boxes.h"
 #include "trace/module_values.h"
@@ -70,12 +69,6 @@ std::string file_text(const TraceHarness& h, const char* name) {
   return testing::read_file(testing::ole_path(h.folder.path() / name));
 }
 
-std::size_t count_of(const std::string& text, const std::string& what) {
-  std::size_t n = 0;
-  for (std::size_t p = 0; (p = text.find(what, p)) != std::string::npos; p += what.size()) ++n;
-  return n;
-}
-
 struct Boxes : ::testing::Test {
   Boxes() {
     h.init(2);
@@ -98,11 +91,12 @@ TEST_F(Boxes, MsgBoxLogsTheTextAndTheAnswerEverywhere) {
   EXPECT_EQ(testing::read_file(h.detail_log()),
             before + kStamp + "Corvane\tmodVBTrace.WriteErrorNode: Attempting to open: " +
                 testing::narrow(h.errors_file_as_logged()) + "\r\n" + after);
-  const std::string in = "\r\n" + std::string(kStamp) + "Msgbox in " +
-                         testing::narrow(h.detail_log()) + "\r\n";
+  const std::string in =
+      "\r\n" + std::string(kStamp) + "Msgbox in " + testing::narrow(h.detail_log()) + "\r\n";
   EXPECT_EQ(file_text(h, "PossibleErrors.log"), in + before + in + after);
   ASSERT_FALSE(h.debug_output.lines.empty());
-  EXPECT_EQ(h.debug_output.lines.back(), "MSGBOX: first\r\n\t\t\tsecond\r\n\t\t\tUser clicked: YES");
+  EXPECT_EQ(h.debug_output.lines.back(),
+            "MSGBOX: first\r\n\t\t\tsecond\r\n\t\t\tUser clicked: YES");
 
   EXPECT_EQ(sfnReadSessionStat(5), OLESTR("1"));
   const std::string errors = testing::read_file(h.errors_file());
@@ -187,17 +181,18 @@ TEST_F(Boxes, ErrMsgBoxShowsTheOrdinaryWordsAndRecordsTwice) {
   ASSERT_EQ(h.boxes.boxes.size(), 1u);
   EXPECT_EQ(h.boxes.boxes[0].title, "Quillon Warning Message");
   EXPECT_EQ(h.boxes.boxes[0].style, 4096);
-  EXPECT_EQ(h.boxes.boxes[0].text,
-            std::string("Quillon has encountered an unexpected problem.  The details of the problem "
-                        "are displayed below and have been sent to Orlanth | Marrowind for review."
-                        "\r\n\r\nYou may continue to work within Quillon.  If you continue to have "
-                        "problems with Quillon, please contact your IT Support Staff for "
-                        "assistance.\r\n\r\nProblem details sent to Orlanth | Marrowind: \r\n") +
-                kTrapText);
+  EXPECT_EQ(
+      h.boxes.boxes[0].text,
+      std::string("Quillon has encountered an unexpected problem.  The details of the problem "
+                  "are displayed below and have been sent to Orlanth | Marrowind for review."
+                  "\r\n\r\nYou may continue to work within Quillon.  If you continue to have "
+                  "problems with Quillon, please contact your IT Support Staff for "
+                  "assistance.\r\n\r\nProblem details sent to Orlanth | Marrowind: \r\n") +
+          kTrapText);
   EXPECT_EQ(sfnReadSessionStat(4), OLESTR("1"));
   EXPECT_EQ(sfnReadSessionStat(5), OLESTR("1"));
   const std::string errors = testing::read_file(h.errors_file());
-  EXPECT_EQ(count_of(errors, "<error>"), 2u);
+  EXPECT_EQ(testing::count_of(errors, "<error>"), 2u);
   EXPECT_NE(errors.find("<errorNumber>5</errorNumber>\r\n"
                         "        <errorDescription>Access denied</errorDescription>\r\n"),
             std::string::npos)
@@ -208,8 +203,9 @@ TEST_F(Boxes, ErrMsgBoxShowsTheOrdinaryWordsAndRecordsTwice) {
 }
 
 TEST_F(Boxes, ErrMsgBoxWordsForInstallationAndRemoteCallErrors) {
-  OleString installation = OLESTR("Error 458: Variable uses an Automation type\r\nin a.b.\r\n"
-                                  "The error occured at line: 1");
+  OleString installation = OLESTR(
+      "Error 458: Variable uses an Automation type\r\nin a.b.\r\n"
+      "The error occured at line: 1");
   ErrMsgBox(installation, 4096, OLESTR("Error"), true);
   EXPECT_EQ(h.boxes.boxes.back().text,
             "Quillon has encountered an unexpected problem:\r\n\r\n" +
@@ -217,8 +213,9 @@ TEST_F(Boxes, ErrMsgBoxWordsForInstallationAndRemoteCallErrors) {
                 "\r\n\r\nPlease check to make sure that Quillon is properly installed.\r\n\r\n"
                 "Press OK to continue.");
 
-  OleString remote = OLESTR("Error -2147023170: Automation error\r\nin a.b.\r\n"
-                            "The error occured at line: 2");
+  OleString remote = OLESTR(
+      "Error -2147023170: Automation error\r\nin a.b.\r\n"
+      "The error occured at line: 2");
   const std::string original = testing::narrow(remote);
   ErrMsgBox(remote, 4096, OLESTR("Error"), true);
   EXPECT_EQ(testing::narrow(remote), "After no other process terminations: " + original);
@@ -248,7 +245,8 @@ TEST_F(Boxes, ANestedErrMsgBoxIsOnlyNoted) {
   EXPECT_EQ(ErrMsgBox(outer, 4096, OLESTR("Error"), true), 2);
   EXPECT_EQ(h.boxes.boxes.size(), 1u);
   const std::string possible = file_text(h, "PossibleErrors.log");
-  EXPECT_EQ(count_of(possible, "\tREENTERING ERRMSGBOX!!!\r\nMessage Passed:\r\nError 6: inner\r\n"),
+  EXPECT_EQ(testing::count_of(possible,
+                              "\tREENTERING ERRMSGBOX!!!\r\nMessage Passed:\r\nError 6: inner\r\n"),
             1u)
       << possible;
   EXPECT_EQ(sfnReadSessionStat(4), OLESTR("1"));
@@ -256,16 +254,21 @@ TEST_F(Boxes, ANestedErrMsgBoxIsOnlyNoted) {
 
 TEST_F(Boxes, AnErrorNumberThatIsNoNumberEndsInTheTrap) {
   for (const char* number : {"5-5", "99999999999"}) {
-    OleString text = OLESTR("Error ") + testing::wide(number) + OLESTR(": odd\r\nin a.b.\r\n"
-                                                                        "The error occured at "
-                                                                        "line: 3");
+    OleString text = OLESTR("Error ") + testing::wide(number) +
+                     OLESTR(
+                         ": odd\r\nin a.b.\r\n"
+                         "The error occured at "
+                         "line: 3");
     EXPECT_EQ(ErrMsgBox(text, 4096, OLESTR("Error"), true), 1);
   }
   EXPECT_TRUE(h.boxes.boxes.empty());
   const std::string possible = file_text(h, "PossibleErrors.log");
-  EXPECT_EQ(count_of(possible, "\tERROR IN ERRMSGBOX\r\nError 13\r\nType mismatch\r\nAt line "), 1u)
+  EXPECT_EQ(
+      testing::count_of(possible, "\tERROR IN ERRMSGBOX\r\nError 13\r\nType mismatch\r\nAt line "),
+      1u)
       << possible;
-  EXPECT_EQ(count_of(possible, "\tERROR IN ERRMSGBOX\r\nError 6\r\nOverflow\r\nAt line "), 1u);
+  EXPECT_EQ(testing::count_of(possible, "\tERROR IN ERRMSGBOX\r\nError 6\r\nOverflow\r\nAt line "),
+            1u);
   EXPECT_EQ(module_values().in_errmsgbox, std::optional<bool>(false));
   OleString fine = testing::wide(kTrapText);
   ErrMsgBox(fine, 4096, OLESTR("Error"), true);
@@ -275,8 +278,7 @@ TEST_F(Boxes, AnErrorNumberThatIsNoNumberEndsInTheTrap) {
 // The modal-state question goes to the stand-in "rodevuzudov.dll" beside
 // this program, which answers what "CanRaiseEvent.answer" says.
 TEST_F(Boxes, InModalStateAsksTheLibrary) {
-  const fs::path own =
-      fs::path(testing::narrow(platform::ModuleInfo::current().own_file_path())).parent_path();
+  const fs::path own = testing::program_folder();
   const fs::path answer = own / "CanRaiseEvent.answer";
   fs::remove(own / "CanRaiseEvent.calls");
   std::ofstream(answer) << 0;
@@ -297,24 +299,24 @@ TEST_F(Boxes, InModalStateAsksTheLibrary) {
 }
 
 #ifdef _WIN32
+bool modal_answer = false;
+bool modal_asked = false;
+
+LRESULT CALLBACK modal_probe(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message != WM_APP) return DefWindowProcW(window, message, w, l);
+  modal_answer = InModalState();
+  modal_asked = true;
+  PostMessageW(window, WM_NULL, 0, 0);  // wakes the message loop of the test
+  return 0;
+}
+
 // Inside a message another thread sent, the answer is true at once: the
 // library is not asked.
 TEST_F(Boxes, InsideASentMessageTheThreadIsModal) {
-  const fs::path own =
-      fs::path(testing::narrow(platform::ModuleInfo::current().own_file_path())).parent_path();
+  const fs::path own = testing::program_folder();
   fs::remove(own / "CanRaiseEvent.calls");
-  static bool answered = false;
-  static bool asked = false;
   WNDCLASSW window_class{};
-  window_class.lpfnWndProc = [](HWND window, UINT message, WPARAM w, LPARAM l) -> LRESULT {
-    if (message == WM_APP) {
-      answered = InModalState();
-      asked = true;
-      PostMessageW(window, WM_NULL, 0, 0);  // wakes the loop below
-      return 0;
-    }
-    return DefWindowProcW(window, message, w, l);
-  };
+  window_class.lpfnWndProc = modal_probe;
   window_class.hInstance = GetModuleHandleW(nullptr);
   window_class.lpszClassName = L"CorvaneModalProbe";
   RegisterClassW(&window_class);
@@ -323,10 +325,10 @@ TEST_F(Boxes, InsideASentMessageTheThreadIsModal) {
   ASSERT_NE(window, nullptr);
   std::thread sender([window] { SendMessageW(window, WM_APP, 0, 0); });
   MSG message;
-  while (!asked && GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+  while (!modal_asked && GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
   sender.join();
   DestroyWindow(window);
-  EXPECT_TRUE(answered);
+  EXPECT_TRUE(modal_answer);
   EXPECT_FALSE(fs::exists(own / "CanRaiseEvent.calls"));
 }
 #endif

@@ -13,6 +13,7 @@
 #include "platform/priorities.h"
 #include "priority/priority_sdk.h"
 #include "support/log_capture.h"
+#include "trace/message_boxes.h"
 
 namespace corvane::modPrioritySDK {
 namespace {
@@ -152,6 +153,22 @@ TEST(Priority, TheSystemsOwnReadingsAfterANormalReset) {
   EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid))), 2);
 #endif
   SetNormalPriority();
+}
+
+// A box shown while the process runs above normal could be starved: the
+// priority is lowered first, without a trace of the change.
+TEST(Priority, AMessageBoxLowersADangerousPriorityFirst) {
+  TraceHarness h;
+  h.init(2);
+  h.side_files_here();
+  FakePriorities fake;
+  platform::Priorities::Override use(fake);
+  std::uint32_t class_during_box = 0;
+  h.boxes.on_show = [&] { class_during_box = fake.process_class; };
+  modVBTrace::MsgBox(OLESTR("x"), 0, std::nullopt, 5);
+  EXPECT_EQ(class_during_box, 32u);
+  EXPECT_EQ(fake.thread_level, 0);
+  EXPECT_EQ(testing::read_file(h.detail_log()).find("SetThreadPriorityLevel"), std::string::npos);
 }
 
 }  // namespace

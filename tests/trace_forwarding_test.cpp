@@ -10,10 +10,12 @@
 #include "platform/processes.h"
 #include "platform/trace_viewer.h"
 #include "support/log_capture.h"
+#include "trace/message_boxes.h"
 #include "trace/module_values.h"
 #include "trace/summary_log.h"
 #include "trace/trace_forwarding.h"
 #include "trace/trace_log.h"
+#include "trace/xml_error_log.h"
 
 namespace corvane::modVBTrace {
 namespace {
@@ -136,6 +138,48 @@ TEST_F(Forwarding, TheRecordCarriesKindFlagAndText) {
   ASSERT_EQ(viewer.sent.size(), 1u);
   EXPECT_EQ(viewer.sent[0].text, "12345");  // cbData 5; the NUL follows it
   EXPECT_EQ(viewer.sent[0].kind, 3u);
+}
+
+// With the viewer in use the error table and the box records go to it: no
+// errors file, and the declaration and <Errors> come again with each record.
+TEST_F(Forwarding, ErrorRecordsAndBoxRecordsGoToTheViewer) {
+  module_values().use_quillon_app_path = true;
+  harness.side_files_here();
+  viewer.titles[7] = OleString(kTraceViewerTitle);
+  AppendErrorNode(2, OLESTR("first"), false, OLESTR("5"), OLESTR("1"), OLESTR("m.r"));
+  AppendErrorNode(2, OLESTR("second"), false, OLESTR("5"), OLESTR("1"), OLESTR("m.r"));
+  std::vector<std::string> kind3;
+  for (const Sent& s : viewer.sent) {
+    if (s.kind == 3) kind3.push_back(s.text);
+  }
+  ASSERT_EQ(kind3.size(), 6u);
+  for (std::size_t i : {0u, 3u}) {
+    EXPECT_EQ(kind3[i], "<?xml version=\"1.0\" standalone=\"yes\" ?>");
+    EXPECT_EQ(kind3[i + 1], "<Errors>");
+    EXPECT_EQ(kind3[i + 2].rfind("    <error>\r\n        <firstOccurrence>", 0), 0u);
+    EXPECT_EQ(kind3[i + 2].substr(kind3[i + 2].size() - 12), "    </error>");  // no CR LF after
+  }
+  EXPECT_NE(kind3[5].find("<errorDescription>second</errorDescription>"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(testing::narrow(harness.errors_file())));
+
+  viewer.sent.clear();
+  MsgBox(OLESTR("shown"), 0, std::nullopt, 5);
+  std::vector<std::string> texts;
+  for (const Sent& s : viewer.sent) {
+    // (This fake environment has no named events: that failure is reported too.)
+    if (s.text.find("MSGBOX: ") != std::string::npos ||
+        s.text.find("User clicked: ") != std::string::npos)
+      texts.push_back(std::to_string(s.kind) + ":" + s.text);
+  }
+  const std::string stamp = "02-01-26 09:05:03.007\t";
+  EXPECT_EQ(texts, (std::vector<std::string>{
+                       "2:\r\n" + stamp + "MSGBOX: shown", "1:\r\n" + stamp + "MSGBOX: shown",
+                       "2:\r\n" + stamp + "User clicked: OK", "1:" + stamp + "User clicked: OK"}));
+  EXPECT_TRUE(harness.debug_output.lines.empty());
+  // "PossibleErrors.log" is written all the same.
+  EXPECT_NE(testing::read_file(testing::ole_path(harness.folder.path() / "PossibleErrors.log"))
+                .find("MSGBOX: shown"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -22,13 +22,7 @@ std::string component() {
 }
 
 fs::path own_folder() {
-  return fs::path(testing::narrow(platform::ModuleInfo::current().own_file_path())).parent_path();
-}
-
-std::size_t count_of(const std::string& text, const std::string& what) {
-  std::size_t n = 0;
-  for (std::size_t p = 0; (p = text.find(what, p)) != std::string::npos; p += what.size()) ++n;
-  return n;
+  return testing::program_folder();
 }
 
 TEST(ErrorTable, TheFirstRecordCreatesTheFileAndLaterOnesAppend) {
@@ -85,7 +79,7 @@ TEST(ErrorTable, TheFirstRecordCreatesTheFileAndLaterOnesAppend) {
                 "        <lineNumber>12</lineNumber>\r\n"
                 "        <count>1</count>\r\n"
                 "    </error>\r\n");
-  EXPECT_EQ(count_of(file, "\r\n"), 26u);
+  EXPECT_EQ(testing::count_of(file, "\r\n"), 26u);
   EXPECT_EQ(file.find("</Errors>"), std::string::npos);
 }
 
@@ -260,10 +254,7 @@ TEST_F(HangDumps, TheDebuggerObjectIsAskedAfterTheRecord) {
 
 TEST_F(HangDumps, TheHangDumperRunsWhileNoEventMayBeRaised) {
   answer(0);
-  const char* exe = own_folder().string().find('\\') != std::string::npos ||
-                            fs::exists(own_folder() / "corvane_test_child.exe")
-                        ? ".exe"
-                        : "";
+  const char* exe = fs::exists(own_folder() / "corvane_test_child.exe") ? ".exe" : "";
   fs::copy_file(own_folder() / (std::string("corvane_test_child") + exe),
                 h.folder.path() / "QLMTHangDumper.exe");
   AppendErrorNode(2, OLESTR("hung"), false, OLESTR("91"), OLESTR("3"), OLESTR(" m.r "));
@@ -281,11 +272,12 @@ TEST_F(HangDumps, AMissingModalLibraryIsLoggedOnceAndTheDebuggerAsked) {
   fs::rename(library, away);
   AppendErrorNode(2, OLESTR("hung"), false, OLESTR("91"), OLESTR("3"), OLESTR("m.r"));
   fs::rename(away, library);
-  EXPECT_EQ(count_of(log(), "GlobalErrorsLog >>> modVBTrace.InModalState\tError 53: File not "
-                            "found\r\nin Corvane.modVBTrace.InModalState.\r\n"),
+  EXPECT_EQ(testing::count_of(log(),
+                              "GlobalErrorsLog >>> modVBTrace.InModalState\tError 53: File not "
+                              "found\r\nin Corvane.modVBTrace.InModalState.\r\n"),
             1u);
   EXPECT_EQ(debugger.calls.size(), 3u);  // not in modal state: the debugger was asked
-  EXPECT_EQ(count_of(testing::read_file(h.errors_file()), "<error>"), 2u);
+  EXPECT_EQ(testing::count_of(testing::read_file(h.errors_file()), "<error>"), 2u);
 }
 
 }  // namespace

@@ -1103,27 +1103,38 @@ TEST(ErrorPath, ALookupOnAnEmptyListAndANumberPutAsTheList) {
   number.lVal = 3;
   ASSERT_EQ(list->put_StringList(number), S_OK);  // the box is suppressed by the flag file
 
-  const std::string logged =
-      "Error 9 retrieving lBound of StringList:\r\nSubscript out of range";
+  const std::string logged = "Error 9 retrieving lBound of StringList:\r\nSubscript out of range";
   const std::string box =
       "MSGBOX: Error -1: Unexpected parameter passed to StringList property\r\n"
       "\t\t\tin Corvane.clsStringList.StringList.\r\n\t\t\tThe error occured at line: {N}";
   expect_layout(folder / "detail.log",
                 "{STAMP}\tCorvane\tmodVBTrace.GlobalErrorsLog: GlobalErrorsLog >>> "
-                "clsStringList.lfnMatchLong\t" + logged + "\tSeverity: 2\r\n"
-                "{STAMP}\tCorvane\tmodVBTrace.WriteErrorNode: Attempting to open: " + dir +
-                "\\detailErrors.log\r\n"
-                "{STAMP}\t" + box + "\r\n"
-                "{STAMP}\tUser clicked: OK\r\n");
-  expect_layout(folder / "summary.log",
-                "\r\n{STAMP}\tCorvane\tclsStringList.lfnMatchLong: \t" + logged + "\r\n"
-                "\r\n{STAMP}\t" + box + "\r\n"
-                "\r\n{STAMP}\tUser clicked: OK\r\n");
-  expect_layout(folder / "PossibleErrors.log",
-                "\r\n{STAMP}\tMsgbox in " + dir + "\\detail.log\r\n"
-                "{STAMP}\t" + box + "\r\n"
-                "\r\n{STAMP}\tMsgbox in " + dir + "\\detail.log\r\n"
-                "{STAMP}\tUser clicked: OK\r\n");
+                "clsStringList.lfnMatchLong\t" +
+                    logged +
+                    "\tSeverity: 2\r\n"
+                    "{STAMP}\tCorvane\tmodVBTrace.WriteErrorNode: Attempting to open: " +
+                    dir +
+                    "\\detailErrors.log\r\n"
+                    "{STAMP}\t" +
+                    box +
+                    "\r\n"
+                    "{STAMP}\tUser clicked: OK\r\n");
+  expect_layout(folder / "summary.log", "\r\n{STAMP}\tCorvane\tclsStringList.lfnMatchLong: \t" +
+                                            logged +
+                                            "\r\n"
+                                            "\r\n{STAMP}\t" +
+                                            box +
+                                            "\r\n"
+                                            "\r\n{STAMP}\tUser clicked: OK\r\n");
+  expect_layout(folder / "PossibleErrors.log", "\r\n{STAMP}\tMsgbox in " + dir +
+                                                   "\\detail.log\r\n"
+                                                   "{STAMP}\t" +
+                                                   box +
+                                                   "\r\n"
+                                                   "\r\n{STAMP}\tMsgbox in " +
+                                                   dir +
+                                                   "\\detail.log\r\n"
+                                                   "{STAMP}\tUser clicked: OK\r\n");
   expect_layout(folder / "Session.ini", "[SessionStats]\r\nSeverity3Count=1\r\n");
   const std::string record_end = "        <count>1</count>\r\n    </error>\r\n";
   expect_layout(folder / "detailErrors.log",
@@ -1138,19 +1149,21 @@ TEST(ErrorPath, ALookupOnAnEmptyListAndANumberPutAsTheList) {
                 "        <component>Corvane</component>\r\n"
                 "        <module>*</module>\r\n"
                 "        <member>Unknown</member>\r\n"
-                "        <lineNumber>0</lineNumber>\r\n" + record_end +
-                "    <error>\r\n"
-                "        <firstOccurrence>{DATE}</firstOccurrence>\r\n"
-                "        <severity>3</severity>\r\n"
-                "        <displayedToUser>Y</displayedToUser>\r\n"
-                "        <errorNumber/>\r\n"
-                "        <errorDescription>Error -1: Unexpected parameter passed to StringList "
-                "property\tin Corvane.clsStringList.StringList.\tThe error occured at line: {N}"
-                "</errorDescription>\r\n"
-                "        <component>Corvane</component>\r\n"
-                "        <module/>\r\n"
-                "        <member/>\r\n"
-                "        <lineNumber/>\r\n" + record_end);
+                "        <lineNumber>0</lineNumber>\r\n" +
+                    record_end +
+                    "    <error>\r\n"
+                    "        <firstOccurrence>{DATE}</firstOccurrence>\r\n"
+                    "        <severity>3</severity>\r\n"
+                    "        <displayedToUser>Y</displayedToUser>\r\n"
+                    "        <errorNumber/>\r\n"
+                    "        <errorDescription>Error -1: Unexpected parameter passed to StringList "
+                    "property\tin Corvane.clsStringList.StringList.\tThe error occured at line: {N}"
+                    "</errorDescription>\r\n"
+                    "        <component>Corvane</component>\r\n"
+                    "        <module/>\r\n"
+                    "        <member/>\r\n"
+                    "        <lineNumber/>\r\n" +
+                    record_end);
 }
 
 // The debugger object of the suite, created by programmatic identifier and

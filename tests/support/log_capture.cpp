@@ -6,6 +6,7 @@
 
 #include "automation/error.h"
 #include "automation/vb_text.h"
+#include "platform/module_info.h"
 #include "trace/module_values.h"
 
 namespace corvane::testing {
@@ -91,6 +92,21 @@ void FaultyFiles::write(platform::FileHandle file, std::string_view bytes) {
 void FaultyFiles::close(platform::FileHandle file) {
   --open_files;
   platform::Files::system().close(file);
+}
+
+std::filesystem::path program_folder() {
+  const OleString own = platform::ModuleInfo::system().own_file_path();
+#ifdef _WIN32
+  return std::filesystem::path(std::wstring(own.begin(), own.end())).parent_path();
+#else
+  return std::filesystem::path(narrow(own)).parent_path();
+#endif
+}
+
+std::size_t count_of(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (std::size_t p = 0; (p = text.find(what, p)) != std::string::npos; p += what.size()) ++n;
+  return n;
 }
 
 void FakeDebugger::call(std::intptr_t object, OleStringView method,

@@ -36,6 +36,13 @@ std::string read_file(OleStringView p);
 // The file's lines, split at CR LF.
 std::vector<std::string> read_lines(OleStringView p);
 
+// The folder of this test program (where its helper programs and stand-in
+// libraries are built).
+std::filesystem::path program_folder();
+
+// How often `what` occurs in `text` (occurrences do not overlap).
+std::size_t count_of(const std::string& text, const std::string& what);
+
 // Narrow text of ASCII automation text, for comparisons in failure messages.
 std::string narrow(OleStringView text);
 OleString wide(const std::string& ascii);
