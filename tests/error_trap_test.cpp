@@ -72,10 +72,10 @@ TEST(ErrorTrap, ErrorsLogAndTraceForms) {
       errors_log_trap(OLESTR("in Corvane.modVBTrace.ModulePath."), OLESTR("modVBTrace.ModulePath")),
       fail);
   EXPECT_EQ(first_entry(h, false), std::string(kStamp) +
-                                        "modVBTrace.GlobalErrorsLog: GlobalErrorsLog >>> "
-                              "modVBTrace.ModulePath\tError 5: Access denied\r\n"
-                              "in Corvane.modVBTrace.ModulePath.\r\n"
-                              "The error occured at line: 1234\tSeverity: 2");
+                                       "modVBTrace.GlobalErrorsLog: GlobalErrorsLog >>> "
+                                       "modVBTrace.ModulePath\tError 5: Access denied\r\n"
+                                       "in Corvane.modVBTrace.ModulePath.\r\n"
+                                       "The error occured at line: 1234\tSeverity: 2");
 
   TraceHarness h2;
   h2.init();
@@ -83,9 +83,9 @@ TEST(ErrorTrap, ErrorsLogAndTraceForms) {
                      OLESTR("modVBTrace.sfnDetailLogName")),
           fail);
   EXPECT_EQ(first_entry(h2), std::string(kStamp) +
-                               "modVBTrace.sfnDetailLogName: Error 5: Access denied\r\n"
-                               "in Corvane.modVBTrace.sfnDetailLogName.\r\n"
-                               "The error occured at line: 1234");
+                                 "modVBTrace.sfnDetailLogName: Error 5: Access denied\r\n"
+                                 "in Corvane.modVBTrace.sfnDetailLogName.\r\n"
+                                 "The error occured at line: 1234");
 }
 
 TEST(ErrorTrap, RaiseFormExtendsTheDescription) {

@@ -114,8 +114,9 @@ TEST(StringList, PutAcceptsAnyStringArrayAndNothingElse) {
   EXPECT_EQ(Bstr::attach(got).view(), OLESTR("corner"));
   // A single index on two dimensions is out of range: the trap's box.
   list.ReplaceString(1, OLESTR("x"));
-  EXPECT_EQ(h.shown("Error 9: Subscript out of range\r\nin Corvane.clsStringList.ReplaceString.\r\n"),
-            1u);
+  EXPECT_EQ(
+      h.shown("Error 9: Subscript out of range\r\nin Corvane.clsStringList.ReplaceString.\r\n"),
+      1u);
   EXPECT_EQ(h.boxes.boxes.back().title, "Quillon Warning Message");
   EXPECT_EQ(h.screen.resets, 1);
 

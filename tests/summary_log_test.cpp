@@ -54,8 +54,9 @@ TEST(SummaryLog, GlobalErrorsLogOutputs) {
   EXPECT_EQ(lines[1],
             "02-01-26 09:05:03.007\tCorvane\tmodVBTrace.GlobalErrorsLog: GlobalErrorsLog >>> "
             "m.r\twith folder\tSeverity: 2");
-  EXPECT_EQ(lines[2], "02-01-26 09:05:03.007\tCorvane\tmodVBTrace.WriteErrorNode: Attempting to open: " +
-                          testing::narrow(h.errors_file_as_logged()));
+  EXPECT_EQ(lines[2],
+            "02-01-26 09:05:03.007\tCorvane\tmodVBTrace.WriteErrorNode: Attempting to open: " +
+                testing::narrow(h.errors_file_as_logged()));
 
   // A message that starts with NUL: its trace line, then the message itself.
   const OLECHAR nul[] = {0, u'z'};

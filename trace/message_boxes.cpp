@@ -94,8 +94,8 @@ void write_box_records(PendingError& pending, OleStringView stamp, OleStringView
   const OleString possible_errors = possible_errors_path();
   if (!possible_errors.empty()) {
     pending.ignoring([&] {
-      print_line_to(possible_errors, OleString(kCrLf) + OleString(stamp) +
-                                         OLESTR("\tMsgbox in ") + values.detail_log_path);
+      print_line_to(possible_errors, OleString(kCrLf) + OleString(stamp) + OLESTR("\tMsgbox in ") +
+                                         values.detail_log_path);
     });
     pending.ignoring([&] { print_line_to(possible_errors, stamped); });
   }
@@ -224,9 +224,8 @@ std::int32_t MsgBox(OleStringView sPrompt, std::int32_t lButtons,
     pending.ignoring([] { IncrementFieldCount(5); });
     pending.trace_and_clear();
     pending.ignoring([] { trace(kMsgBoxSource, OLESTR("Calling AppendErrorNode"), 4); });
-    pending.ignoring([&] {
-      AppendErrorNode(eSeverity, sPrompt, true, OLESTR(""), OLESTR(""), OLESTR(""));
-    });
+    pending.ignoring(
+        [&] { AppendErrorNode(eSeverity, sPrompt, true, OLESTR(""), OLESTR(""), OLESTR("")); });
     pending.trace_and_clear();
   } else {
     pending.ignoring([&] { trace(kMsgBoxSource, OLESTR("Severity: ") + to_text(eSeverity), 4); });
@@ -245,8 +244,8 @@ std::int32_t MsgBox(OleStringView sPrompt, std::int32_t lButtons,
     bool existed = false;
     pending.ignoring([&] { busy = events.create_event(OLESTR("QuillonBusyEvent"), &existed); });
     pending.ignoring([&] {
-      result = platform::MessageBoxes::current().show(
-          shown, vTitle.value_or(OLESTR("Quillon MT")), lButtons);
+      result = platform::MessageBoxes::current().show(shown, vTitle.value_or(OLESTR("Quillon MT")),
+                                                      lButtons);
     });
     if (busy != 0) {
       pending.ignoring([&] { events.signal_event(busy); });
@@ -300,8 +299,9 @@ std::int32_t ErrMsgBox(OleString& sMsg, std::int32_t /*vButtons*/, OleStringView
       text = app + OLESTR(" has encountered a system error which prevents it from continuing:") +
              twice + sMsg + twice + app +
              OLESTR(" will now attempt to restart and recover your data.") + twice +
-             OLESTR("The details of this error have been sent to Orlanth | Marrowind for further "
-                    "analysis.  We are very sorry for the inconvenience.");
+             OLESTR(
+                 "The details of this error have been sent to Orlanth | Marrowind for further "
+                 "analysis.  We are very sorry for the inconvenience.");
     } else {
       if (bfnRemoteCallError(sMsg)) {
         const OleString abends = sfnAbendInfo();
@@ -321,8 +321,9 @@ std::int32_t ErrMsgBox(OleString& sMsg, std::int32_t /*vButtons*/, OleStringView
         }
       }
       text = app +
-             OLESTR(" has encountered an unexpected problem.  The details of the problem are "
-                    "displayed below and have been sent to Orlanth | Marrowind for review.") +
+             OLESTR(
+                 " has encountered an unexpected problem.  The details of the problem are "
+                 "displayed below and have been sent to Orlanth | Marrowind for review.") +
              twice + OLESTR("You may continue to work within ") + app +
              OLESTR(".  If you continue to have problems with ") + app +
              OLESTR(", please contact your IT Support Staff for assistance.") + twice +

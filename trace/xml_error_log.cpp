@@ -34,7 +34,8 @@ constexpr ErrorTrap kErrorLogPathTrap =
 constexpr ErrorTrap kCompleteNodeTrap = raise_trap(OLESTR("in Corvane.modVBTrace.CompleteNode."));
 constexpr ErrorTrap kGoodDataTypeTrap =
     raise_trap(OLESTR("in Corvane.modVBTrace.bfnGoodDataType."));
-constexpr ErrorTrap kEncodeForXMLTrap = errmsgbox_trap(OLESTR("in Corvane.modVBTrace.EncodeForXML."));
+constexpr ErrorTrap kEncodeForXMLTrap =
+    errmsgbox_trap(OLESTR("in Corvane.modVBTrace.EncodeForXML."));
 constexpr ErrorTrap kEncodeInternalTrap =
     errmsgbox_trap(OLESTR("in Corvane.modVBTrace.EncodeForInternalXML."));
 constexpr ErrorTrap kVersionTrap =
@@ -206,8 +207,8 @@ void AppendErrorNode(std::int32_t eSeverity, OleStringView sDescription, bool bD
     ParseErrorSource(sRoutine, module, member);
     const OleString component =
         platform::file_base_name(platform::ModuleInfo::current().own_file_path());
-    WriteErrorNode(detail_log_name, first_occurrence, to_text(eSeverity), bDisplayedToUser,
-                   sErrNum, description, component, module, member, sLineNumber);
+    WriteErrorNode(detail_log_name, first_occurrence, to_text(eSeverity), bDisplayedToUser, sErrNum,
+                   description, component, module, member, sLineNumber);
     bool& requesting = module_values().in_hang_dump_request;
     if (!requesting && MonitorForHangDumps()) {
       requesting = true;

@@ -18,11 +18,13 @@ struct Token {
   int digits = 0;  // for numbers
 };
 
-constexpr std::array<const char*, 12> kMonths = {"january", "february", "march",     "april",
-                                                 "may",     "june",     "july",      "august",
-                                                 "september", "october", "november", "december"};
+constexpr std::array<const char*, 12> kMonths = {"january",   "february", "march",    "april",
+                                                 "may",       "june",     "july",     "august",
+                                                 "september", "october",  "november", "december"};
 
-char lower(OLECHAR c) { return static_cast<char>(c >= u'A' && c <= u'Z' ? c + 32 : c); }
+char lower(OLECHAR c) {
+  return static_cast<char>(c >= u'A' && c <= u'Z' ? c + 32 : c);
+}
 
 // A month's full name or its first three letters and more of it.
 std::optional<int> month_named(const std::string& word) {
@@ -57,8 +59,8 @@ std::optional<std::vector<Token>> tokens_of(OleStringView text) {
       ++i;
     } else if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')) {
       std::string word;
-      while (i < text.size() && ((text[i] >= u'a' && text[i] <= u'z') ||
-                                 (text[i] >= u'A' && text[i] <= u'Z'))) {
+      while (i < text.size() &&
+             ((text[i] >= u'a' && text[i] <= u'z') || (text[i] >= u'A' && text[i] <= u'Z'))) {
         word += lower(text[i++]);
       }
       if (word == "am" || word == "a") {
@@ -77,7 +79,9 @@ std::optional<std::vector<Token>> tokens_of(OleStringView text) {
   return tokens;
 }
 
-bool leap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool leap(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 bool valid_day(int year, int month, int day) {
   constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -90,7 +94,9 @@ int full_year(const Token& t) {
   return t.value;
 }
 
-bool valid_year(int year) { return year >= 100 && year <= 9999; }
+bool valid_year(int year) {
+  return year >= 100 && year <= 9999;
+}
 
 // A time: h ":" m [":" s] [AM|PM], from `at`; moves `at` past it.
 bool time_at(const std::vector<Token>& t, std::size_t& at) {
@@ -141,8 +147,10 @@ bool date_at(const std::vector<Token>& t, std::size_t& at) {
   if (names == 1) {
     std::vector<Token> numbers;
     for (const Token& p : parts) {
-      if (p.kind == Token::kMonthName) month = p.value;
-      else numbers.push_back(p);
+      if (p.kind == Token::kMonthName)
+        month = p.value;
+      else
+        numbers.push_back(p);
     }
     day = numbers[0].value;
     if (numbers.size() == 2) {

@@ -28,6 +28,8 @@ MessageBoxes& MessageBoxes::system() {
   return boxes;
 }
 
-bool processing_sent_message() { return false; }
+bool processing_sent_message() {
+  return false;
+}
 
 }  // namespace corvane::platform

@@ -21,6 +21,8 @@ MessageBoxes& MessageBoxes::system() {
   return boxes;
 }
 
-bool processing_sent_message() { return InSendMessage() != FALSE; }
+bool processing_sent_message() {
+  return InSendMessage() != FALSE;
+}
 
 }  // namespace corvane::platform

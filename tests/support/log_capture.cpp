@@ -1,5 +1,6 @@
 #include "support/log_capture.h"
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <sstream>
@@ -72,26 +73,39 @@ OleString wide(const std::string& ascii) {
   return from_utf8(ascii);
 }
 
+bool FaultyFiles::targeted(OleStringView path) const {
+  return narrow(path).find(only_paths_with) != std::string::npos;
+}
+
 platform::FileHandle FaultyFiles::open_append(OleStringView path, std::int32_t* error) {
-  ++open_attempts;
-  if (opens_to_fail > 0) {
+  const bool target = targeted(path);
+  if (target) ++open_attempts;
+  if (target && opens_to_fail > 0) {
     --opens_to_fail;
     *error = vb_error::kPermissionDenied;
     return platform::kNoFile;
   }
   platform::FileHandle h = platform::Files::system().open_append(path, error);
-  if (h != platform::kNoFile) ++open_files;
+  if (h == platform::kNoFile) return h;
+  ++open_files;
+  if (target) targeted_handles_.push_back(h);
   return h;
 }
 
 void FaultyFiles::write(platform::FileHandle file, std::string_view bytes) {
-  if (fail_writes) throw AutomationError(vb_error::kDeviceIoError);
+  const bool target = std::find(targeted_handles_.begin(), targeted_handles_.end(), file) !=
+                      targeted_handles_.end();
+  if (fail_writes && target) throw AutomationError(write_error);
   platform::Files::system().write(file, bytes);
 }
 
 void FaultyFiles::close(platform::FileHandle file) {
   --open_files;
   platform::Files::system().close(file);
+  const auto it = std::find(targeted_handles_.begin(), targeted_handles_.end(), file);
+  if (it == targeted_handles_.end()) return;
+  targeted_handles_.erase(it);
+  if (fail_closes) throw AutomationError(vb_error::kDeviceIoError);
 }
 
 std::filesystem::path program_folder() {

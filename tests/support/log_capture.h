@@ -123,10 +123,18 @@ class FaultyFiles final : public platform::Files {
     platform::Files::system().clear_attributes(path);
   }
 
+  // Only files whose path holds this text fail (every file when empty).
+  std::string only_paths_with;
   int opens_to_fail = 0;  // this many opens fail before they succeed again
   bool fail_writes = false;
+  std::int32_t write_error = 57;  // 61: the disk is full
+  bool fail_closes = false;       // the file is closed, and the close reports 57
   int open_attempts = 0;
   int open_files = 0;
+
+ private:
+  bool targeted(OleStringView path) const;
+  std::vector<platform::FileHandle> targeted_handles_;
 };
 
 // Resets the apartment's trace values and replaces the clock, the debugger

@@ -55,8 +55,9 @@ int main(int argc, char** argv) {
   if (mode == "errmsgbox" && argc >= 6) {
     values.log_folder = from_utf8(argv[1]);
     OleString text = OLESTR("Error ") + from_utf8(argv[5]) +
-                     OLESTR(": Test failure\r\nin Corvane.modTest.Routine.\r\n"
-                            "The error occured at line: 42");
+                     OLESTR(
+                         ": Test failure\r\nin Corvane.modTest.Routine.\r\n"
+                         "The error occured at line: 42");
     modVBTrace::ErrMsgBox(text, 4096, OLESTR("Error"), true);
   } else if (mode == "report") {
     values.log_folder = from_utf8(argv[1]);
