@@ -32,6 +32,8 @@ class Clock : public Replaceable<Clock> {
 // (GetDateFormatA: "MM-dd-yy" gives 02-01-26 for 1 February 2026).
 std::string format_date(const LocalTime& t, const char* picture);
 // The time formatted with a picture (GetTimeFormatA: "HH:mm:ss").
+// Both format into a buffer of 25 characters: a result of more than 24
+// characters does not fit and gives the empty text.
 std::string format_time(const LocalTime& t, const char* picture);
 
 }  // namespace corvane::platform

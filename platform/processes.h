@@ -47,7 +47,16 @@ class Processes : public Replaceable<Processes> {
 };
 
 // The program file a command line starts, by the rule above; empty when no
-// leading part names an existing file.
+// leading part names an existing file, or when the line names an existing
+// folder past the part that does ("C:\with space\app.exe" with app.exe
+// missing never starts "C:\with.exe"). On Windows a part named without an
+// extension also names that part & ".exe", as the system reads it.
 OleString program_file_of(OleStringView command_line);
+
+// Whether the program of a command line is a bare name (no folder, no drive),
+// which the system looks for on its search path. A line whose program is no
+// bare name and names no file (program_file_of is empty) starts nothing: the
+// system would split it at each blank and could start another program.
+bool names_bare_program(OleStringView command_line);
 
 }  // namespace corvane::platform

@@ -1,5 +1,8 @@
 #include "string_list/array_utils.h"
 
+#include <cstdint>
+#include <string>
+
 #include "automation/error.h"
 #include "string_list/memory_access.h"
 #include "trace/error_trap.h"
@@ -32,12 +35,20 @@ SAFEARRAY CopyOfStringArrayDescriptor1D(std::intptr_t ppSA) {
       throw AutomationError(
           -1, OLESTR("Array descriptor passed to AssignStringList is not one-dimensional"));
     }
-    // The element storage must be readable at both ends.
+    // The element storage must be readable at both ends. The offset of the
+    // last element is counted wide: in a 32-bit process a large count would
+    // otherwise wrap around to an address that can be read.
     if (header.rgsabound[0].cElements != 0) {
-      const auto data = reinterpret_cast<std::intptr_t>(header.pvData);
-      memory.read_value(data);
-      memory.read_value(data + static_cast<std::intptr_t>(header.rgsabound[0].cElements - 1) *
-                                   static_cast<std::intptr_t>(sizeof(BSTR)));
+      const auto data = reinterpret_cast<std::uintptr_t>(header.pvData);
+      const std::uint64_t last = (std::uint64_t{header.rgsabound[0].cElements} - 1) * sizeof(BSTR);
+      if (last > std::uint64_t{UINTPTR_MAX} - data) {
+        const std::string digits = std::to_string(static_cast<std::intptr_t>(data));
+        OleString description = OLESTR("Unreadable memory address passed to AssignStringList: ");
+        description.append(digits.begin(), digits.end());
+        throw AutomationError(-1, std::move(description));
+      }
+      memory.read_value(static_cast<std::intptr_t>(data));
+      memory.read_value(static_cast<std::intptr_t>(data + static_cast<std::uintptr_t>(last)));
     }
     result = header;
     result.fFeatures = kSharedFeatures;

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Every test of every build that can run here: the native build, the 64-bit
 # Windows build under wine64, and the 32-bit product build (its tests run
-# where wine32 is installed). Warnings are errors. Exits non-zero on any
-# failure.
+# where wine32 is installed); then the native tests under AddressSanitizer
+# with UndefinedBehaviorSanitizer and under valgrind, and every fuzz target
+# for a bounded time (CORVANE_FUZZ_SECONDS each, 45 by default). Warnings are
+# errors. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/ensure-packages.sh g++ cmake ninja-build libgtest-dev googletest libicu-dev libbenchmark-dev clang-format \
-  g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 libwine-dev wine64-tools xvfb xauth
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 libwine-dev wine64-tools xvfb xauth \
+  clang-16 libclang-rt-16-dev valgrind
 export CORVANE_WERROR=ON
 
 echo "== format"
@@ -37,6 +40,18 @@ for preset in win32 native win64; do
   passed=$((passed + total - f))
 done
 rm -f "$log"
+
+# Memory errors, undefined behaviour and leaks, and hostile input: each counts
+# as one more test that passed or failed.
+for check in "tools/sanitize.sh asan" "tools/sanitize.sh valgrind" \
+             "tools/fuzz.sh ${CORVANE_FUZZ_SECONDS:-45}"; do
+  if $check; then
+    passed=$((passed + 1))
+  else
+    echo "== FAILED: $check"
+    failed=$((failed + 1))
+  fi
+done
 echo "${passed} passed, ${failed} failed"
 [ "$failed" -eq 0 ] || status=1
 exit $status

@@ -160,8 +160,14 @@ void CreateQuillonDataFolders() {
 }
 
 OleString sfnAppDataFolder() {
+  // The folder is read into a buffer of 260 characters: a longer path (which
+  // Windows cannot name there, but other systems can) is no folder at all,
+  // never the part of it that fits.
+  constexpr std::size_t kFolderBuffer = 260;
   try {
-    return platform::Environment::current().roaming_app_data_folder().value_or(OleString());
+    OleString folder =
+        platform::Environment::current().roaming_app_data_folder().value_or(OleString());
+    return folder.size() < kFolderBuffer ? folder : OleString();
   } catch (...) {
     return OleString();  // errors are ignored from the folder call on
   }
@@ -272,7 +278,9 @@ OleString sfnStripScribePrefix(OleStringView sText) {
 OleString sfnWindowText(std::intptr_t hWnd) {
   OleString result;
   trapped(kWindowTextTrap, [&] {
-    const OleString title = platform::Environment::current().window_text(hWnd, 80);
+    constexpr int kTitleBuffer = 80;  // a title is cut at 79 characters
+    OleString title = platform::Environment::current().window_text(hWnd, kTitleBuffer);
+    if (title.size() >= kTitleBuffer) title.resize(kTitleBuffer - 1);
     result = title.empty() ? OleString(OLESTR("***NONE")) : title;
   });
   return result;

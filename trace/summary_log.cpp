@@ -3,6 +3,7 @@
 #include "automation/error.h"
 #include "automation/vb_text.h"
 #include "platform/clock.h"
+#include "platform/file_lock.h"
 #include "platform/file_numbers.h"
 #include "platform/numbers.h"
 #include "platform/profiles.h"
@@ -221,10 +222,16 @@ OleString sfnSessionStatFieldName(std::int32_t eField) {
 }
 
 void IncrementFieldCount(std::int32_t eField) {
+  // How long an increment waits for another process's before it goes on
+  // without the lock (and may then lose one count, as it could before).
+  constexpr std::uint32_t kLockWaitMs = 10000;
   try {
     const OleStringView source = OLESTR("modVBTrace.IncrementFieldCount");
     if (eField == 4 || eField == 5 || eField == 6 || eField == 14) {
       trace(source, OLESTR("Before retreiving current fieldval"), 4);
+      // The suite's other processes count in the same file: the read, the
+      // addition and the write are one step for every process that locks.
+      const platform::SharedFileLock lock(sfnSessionStatIniName(), kLockWaitMs);
       const OleString current = sfnReadSessionStat(eField);
       if (current.empty()) {
         WriteSessionStat(eField, OLESTR("1"));

@@ -80,6 +80,12 @@ std::string format_picture(const LocalTime& t, const char* picture) {
   return out;
 }
 
+// The result as a buffer of 25 characters (the NUL included) holds it, as on
+// Windows, where a longer one makes the formatting fail and give nothing.
+std::string fitted(std::string text) {
+  return text.size() < 25 ? text : std::string();
+}
+
 }  // namespace
 
 Clock& Clock::system() {
@@ -88,11 +94,11 @@ Clock& Clock::system() {
 }
 
 std::string format_date(const LocalTime& t, const char* picture) {
-  return format_picture(t, picture);
+  return fitted(format_picture(t, picture));
 }
 
 std::string format_time(const LocalTime& t, const char* picture) {
-  return format_picture(t, picture);
+  return fitted(format_picture(t, picture));
 }
 
 }  // namespace corvane::platform

@@ -91,8 +91,10 @@ class PosixProcesses final : public Processes {
       arguments = split_arguments(command_line.substr(std::min(after, command_line.size())));
       arguments.insert(arguments.begin(), native(program));
     } else {
+      // Only a bare name is looked for on the search path: a path that names
+      // no file starts nothing, whatever a shorter part of it names.
       arguments = split_arguments(command_line);
-      if (arguments.empty()) {
+      if (arguments.empty() || !names_bare_program(command_line)) {
         started.error = 2;  // nothing to start: as Windows, file not found
         return started;
       }

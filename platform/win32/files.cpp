@@ -1,5 +1,10 @@
 #include "platform/files.h"
+
+#include <new>
+#include <string>
+
 #include "automation/error.h"
+#include "platform/file_lock.h"
 
 namespace corvane::platform {
 
@@ -29,6 +34,30 @@ std::int32_t io_error(DWORD err) {
                                                                    : vb_error::kDeviceIoError;
 }
 
+// An open append-only file and the mutex its writers take turns with.
+struct AppendFile {
+  HANDLE file;
+  HANDLE lock;  // null when none could be had
+};
+
+constexpr DWORD kAppendLockWaitMs = 10000;
+
+// The mutex for the file that `file` names, by its final path, so that every
+// spelling of the path (relative, short names, case) takes the same one.
+HANDLE append_lock(HANDLE file, const OleString& path) {
+  std::wstring final_path(MAX_PATH, L'\0');
+  DWORD n =
+      GetFinalPathNameByHandleW(file, final_path.data(), static_cast<DWORD>(final_path.size()), 0);
+  if (n >= final_path.size()) {
+    final_path.resize(n);
+    n = GetFinalPathNameByHandleW(file, final_path.data(), static_cast<DWORD>(final_path.size()),
+                                  0);
+  }
+  final_path.resize(n > 0 && n < final_path.size() ? n : 0);
+  const OleString name = file_lock_name(final_path.empty() ? path : OleString(final_path));
+  return CreateMutexW(nullptr, FALSE, name.c_str());
+}
+
 class Win32Files final : public Files {
  public:
   FileHandle open_append(OleStringView path, std::int32_t* error) override {
@@ -39,26 +68,48 @@ class Win32Files final : public Files {
       *error = terminated.empty() ? vb_error::kBadFileNameOrNumber : open_error(GetLastError());
       return kNoFile;
     }
-    return reinterpret_cast<FileHandle>(h);
+    HANDLE lock = append_lock(h, terminated);
+    AppendFile* append = new (std::nothrow) AppendFile{h, lock};
+    if (append == nullptr) {
+      CloseHandle(h);
+      if (lock != nullptr) CloseHandle(lock);
+      *error = vb_error::kOutOfMemory;
+      return kNoFile;
+    }
+    return reinterpret_cast<FileHandle>(append);
   }
 
   void write(FileHandle file, std::string_view bytes) override {
+    AppendFile& append = *reinterpret_cast<AppendFile*>(file);
+    // Windows appends each write whole at the end of the file, but not every
+    // system that runs Windows programs does (wine seeks to the end, then
+    // writes): the writers of a file take turns, so that no line is torn or
+    // written over. A writer that does not let go within the limit is not
+    // waited for.
+    const bool locked = append.lock != nullptr &&
+                        WaitForSingleObject(append.lock, kAppendLockWaitMs) != WAIT_TIMEOUT;
+    DWORD failure = ERROR_SUCCESS;
     while (!bytes.empty()) {
       DWORD written = 0;
       const DWORD chunk =
           bytes.size() > 0x10000000u ? 0x10000000u : static_cast<DWORD>(bytes.size());
-      if (!WriteFile(reinterpret_cast<HANDLE>(file), bytes.data(), chunk, &written, nullptr) ||
-          written == 0) {
-        throw AutomationError(io_error(GetLastError()));
+      if (!WriteFile(append.file, bytes.data(), chunk, &written, nullptr) || written == 0) {
+        failure = GetLastError();
+        break;
       }
       bytes.remove_prefix(written);
     }
+    if (locked) ReleaseMutex(append.lock);
+    if (failure != ERROR_SUCCESS) throw AutomationError(io_error(failure));
   }
 
   void close(FileHandle file) override {
-    if (!CloseHandle(reinterpret_cast<HANDLE>(file))) {
-      throw AutomationError(io_error(GetLastError()));
-    }
+    AppendFile* append = reinterpret_cast<AppendFile*>(file);
+    const BOOL closed = CloseHandle(append->file);
+    const DWORD error = GetLastError();
+    if (append->lock != nullptr) CloseHandle(append->lock);
+    delete append;
+    if (!closed) throw AutomationError(io_error(error));
   }
 
   bool exists(OleStringView path, bool directories) override {

@@ -19,9 +19,16 @@ class Win32Processes final : public Processes {
     }
     PROCESS_INFORMATION info{};
     std::string command = to_ansi(command_line);
-    const std::string program = to_ansi(program_file_of(command_line));
-    const DWORD flags = NORMAL_PRIORITY_CLASS | (suspended ? CREATE_SUSPENDED : 0);
+    const OleString program_file = program_file_of(command_line);
     StartedProcess started;
+    if (program_file.empty() && !names_bare_program(command_line)) {
+      // A path that names no program: the system would try each part of
+      // the line up to a blank, and could start another program.
+      started.error = ERROR_FILE_NOT_FOUND;
+      return started;
+    }
+    const std::string program = to_ansi(program_file);
+    const DWORD flags = NORMAL_PRIORITY_CLASS | (suspended ? CREATE_SUSPENDED : 0);
     if (!CreateProcessA(program.empty() ? nullptr : program.c_str(), command.data(), nullptr,
                         nullptr, TRUE, flags, nullptr, nullptr, &startup, &info)) {
       started.error = GetLastError();

@@ -1,0 +1,84 @@
+// AssignStringList on array headers with any fields: the copy is taken only
+// of a one-dimensional string array whose storage can be read at both ends,
+// is refused with an error otherwise, and never reads where it should not
+// (the header is at a readable address; its data pointer may be anything).
+// A copy that names the caller's real strings serves lookups on them.
+#include <vector>
+
+#include "automation/error.h"
+#include "fuzz/fuzz_support.h"
+#include "string_list/clsStringList.h"
+
+using namespace corvane;
+using namespace corvane::fuzzing;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider in(data, size);
+  const std::size_t count = in.ConsumeIntegralInRange<std::size_t>(0, 16);
+  std::vector<OleString> texts;
+  std::vector<BSTR> cells;
+  for (std::size_t i = 0; i < count; ++i) {
+    texts.push_back(OLESTR("item") + to_text(static_cast<std::int64_t>(i) + 10));
+    cells.push_back(SysAllocStringLen(texts.back().data(), static_cast<UINT>(texts.back().size())));
+  }
+
+  SAFEARRAY header{};
+  header.cDims = in.PickValueInArray<USHORT>({1, 1, 1, 0, 2, 0xFFFF});
+  header.fFeatures = in.ConsumeBool() ? USHORT{FADF_BSTR} : in.ConsumeIntegral<USHORT>();
+  header.cbElements = in.ConsumeBool() ? ULONG{sizeof(BSTR)} : in.ConsumeIntegral<ULONG>();
+  header.cLocks = in.ConsumeIntegral<ULONG>();
+  header.rgsabound[0].lLbound = in.ConsumeIntegral<LONG>();
+  const bool real_count = in.ConsumeBool();
+  header.rgsabound[0].cElements =
+      real_count ? static_cast<ULONG>(count) : in.ConsumeIntegral<ULONG>();
+  switch (in.ConsumeIntegralInRange<int>(0, 3)) {
+    case 0:
+      header.pvData = cells.empty() ? nullptr : cells.data();
+      break;
+    case 1:
+      header.pvData = nullptr;
+      break;
+    case 2:  // anywhere at all
+      header.pvData = reinterpret_cast<void*>(in.ConsumeIntegral<std::uintptr_t>());
+      break;
+    default:  // near the top of the address space, where the end would wrap
+      header.pvData =
+          reinterpret_cast<void*>(~std::uintptr_t{0} - in.ConsumeIntegral<std::uint16_t>());
+      break;
+  }
+  SAFEARRAY* variable = in.ConsumeBool() ? &header : nullptr;
+
+  clsStringList list;
+  bool copied = false;
+  try {
+    list.AssignStringList(reinterpret_cast<std::intptr_t>(&variable));
+    copied = true;
+  } catch (const AutomationError& error) {
+    FUZZ_CHECK(error.number() == -1, "error " + std::to_string(error.number()));
+  }
+  const bool acceptable =
+      variable == nullptr || ((header.fFeatures & FADF_BSTR) != 0 &&
+                              header.cbElements == sizeof(BSTR) && header.cDims == 1);
+  FUZZ_CHECK(!copied || acceptable, "a bad header was copied");
+  if (copied && variable != nullptr) {
+    const SAFEARRAY* copy = list.string_list();
+    FUZZ_CHECK(copy != nullptr && copy->cDims == 1 && copy->fFeatures == 0x0111 &&
+                   copy->pvData == header.pvData &&
+                   copy->rgsabound[0].cElements == header.rgsabound[0].cElements &&
+                   copy->rgsabound[0].lLbound == header.rgsabound[0].lLbound,
+               "the copy differs from the header");
+    // The caller's own strings, numbered from a bound that cannot overflow.
+    const std::int64_t last =
+        static_cast<std::int64_t>(header.rgsabound[0].lLbound) + static_cast<std::int64_t>(count);
+    if (header.pvData == cells.data() && real_count && count > 0 && last < INT32_MAX / 2 &&
+        last > INT32_MIN / 2) {
+      const std::size_t pick = in.ConsumeIntegralInRange<std::size_t>(0, count - 1);
+      const Variant found = list.lfnMatch(texts[pick]);
+      FUZZ_CHECK(found.get().vt == VT_I4 &&
+                     found.get().lVal == header.rgsabound[0].lLbound + static_cast<LONG>(pick),
+                 "lookup on the shared strings");
+    }
+  }
+  for (BSTR b : cells) SysFreeString(b);
+  return 0;
+}

@@ -1,0 +1,37 @@
+// A lock that the processes sharing a file take around a read-modify-write of
+// it, so that no process reads the file between another one's read and its
+// write (the session statistics' counters). The file itself keeps its format:
+// on Windows the lock is a mutex named after the file's path, elsewhere an
+// exclusive lock on "<file>.lock" beside the file. Either one is let go of
+// when its holder ends, however it ends.
+#pragma once
+
+#include <cstdint>
+
+#include "automation/ole_types.h"
+
+namespace corvane::platform {
+
+class SharedFileLock {
+ public:
+  // Waits at most `limit_ms` for the lock. A holder that hangs must not hang
+  // the others: past the limit the lock is not held and the caller goes on
+  // without it. An empty path locks nothing.
+  SharedFileLock(OleStringView file, std::uint32_t limit_ms);
+  ~SharedFileLock();
+  SharedFileLock(const SharedFileLock&) = delete;
+  SharedFileLock& operator=(const SharedFileLock&) = delete;
+
+  bool held() const { return held_; }
+
+ private:
+  std::intptr_t handle_ = 0;  // 0: nothing open
+  bool held_ = false;
+};
+
+// The name of the Windows mutex for a file: the same for every spelling of
+// the path that differs only in case or in the kind of slash, and never
+// longer than a kernel object's name may be.
+OleString file_lock_name(OleStringView file);
+
+}  // namespace corvane::platform

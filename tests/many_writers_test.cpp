@@ -1,0 +1,190 @@
+// Several processes writing the same log files and counting in the same
+// session statistics at once: every line arrives exactly once and whole, and
+// no count is lost. The writers are corvane_log_writer processes (built
+// beside this test) started together; see support/many_writers.h for what
+// they write.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/file_lock.h"
+#include "platform/module_info.h"
+#include "platform/processes.h"
+#include "platform/profiles.h"
+#include "platform/text_encoding.h"
+#include "support/log_capture.h"
+#include "support/many_writers.h"
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+namespace mw = testing::many_writers;
+
+#ifdef _WIN32
+constexpr const char* kExe = ".exe";
+#else
+constexpr const char* kExe = "";
+#endif
+
+fs::path writer_program() {
+  const OleString own = platform::ModuleInfo::system().own_file_path();
+#ifdef _WIN32
+  const fs::path self(std::wstring(own.begin(), own.end()));
+#else
+  const fs::path self(testing::narrow(own));
+#endif
+  return self.parent_path() / (std::string("corvane_log_writer") + kExe);
+}
+
+// "MM-dd-yy HH:mm:ss.fff"
+bool is_time_stamp(std::string_view s) {
+  static constexpr std::string_view kForm = "00-00-00 00:00:00.000";
+  if (s.size() != kForm.size()) return false;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const bool digit = std::isdigit(static_cast<unsigned char>(s[i])) != 0;
+    if ((kForm[i] == '0') != digit || (!digit && s[i] != kForm[i])) return false;
+  }
+  return true;
+}
+
+struct FileCheck {
+  std::size_t lines = 0;
+  std::size_t whole = 0;     // lines that are one expected record, seen once
+  std::size_t repeated = 0;  // records seen more than once
+  std::size_t missing = 0;
+  std::vector<std::string> broken;  // the first few lines that are no record
+  bool ends_with_line_break = false;
+};
+
+// Reads a log file whose every line should be a time stamp, `prefix` and one
+// of the writers' records of `kind`, and counts what it finds.
+FileCheck check_log(const OleString& file, std::string_view prefix, std::string_view kind,
+                    int writers, int records) {
+  std::unordered_map<std::string, int> seen;
+  for (int w = 0; w < writers; ++w) {
+    for (int i = 0; i < records; ++i) seen.emplace(mw::record_text(w, kind, i), 0);
+  }
+  FileCheck check;
+  const std::string text = testing::read_file(file);
+  check.ends_with_line_break = text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    const std::string_view line(text.data() + start, end - start);
+    start = end + 2;
+    ++check.lines;
+    const std::size_t stamp = 21;
+    auto found = seen.end();
+    if (line.size() > stamp + prefix.size() && is_time_stamp(line.substr(0, stamp)) &&
+        line.substr(stamp, prefix.size()) == prefix) {
+      found = seen.find(std::string(line.substr(stamp + prefix.size())));
+    }
+    if (found == seen.end()) {
+      if (check.broken.size() < 5) check.broken.emplace_back(line);
+      continue;
+    }
+    if (++found->second == 2) ++check.repeated;
+  }
+  for (const auto& [record, count] : seen) {
+    if (count == 0) ++check.missing;
+    if (count == 1) ++check.whole;
+  }
+  return check;
+}
+
+void expect_every_record_once(const FileCheck& check, std::size_t expected) {
+  EXPECT_EQ(check.lines, expected);
+  EXPECT_EQ(check.whole, expected);
+  EXPECT_EQ(check.missing, 0u);
+  EXPECT_EQ(check.repeated, 0u);
+  EXPECT_TRUE(check.broken.empty()) << "first line that is no record: " << check.broken.front();
+  EXPECT_TRUE(check.ends_with_line_break);
+}
+
+TEST(ManyWriters, EveryLineOnceAndWholeAndEveryCountKept) {
+  constexpr int kWriters = 8;
+  constexpr int kLines = 5000;
+  constexpr int kCounts = 500;
+  testing::TempFolder folder;
+  const OleString log_folder = testing::ole_path(folder.path());
+
+  platform::Processes& processes = platform::Processes::system();
+  std::vector<platform::StartedProcess> started;
+  for (int w = 0; w < kWriters; ++w) {
+    const std::string line = "\"" + platform::to_ansi(testing::ole_path(writer_program())) +
+                             "\" \"" + platform::to_ansi(log_folder) + "\" " + std::to_string(w) +
+                             " trace=" + std::to_string(kLines) +
+                             " summary=" + std::to_string(kLines) +
+                             " count=" + std::to_string(kCounts);
+    started.push_back(processes.start(platform::from_ansi(line), true, false));
+    ASSERT_NE(started.back().process, 0) << "could not start " << line;
+  }
+  std::ofstream(folder.path() / mw::kStartSignal).put('\n');
+  for (const platform::StartedProcess& p : started) {
+    EXPECT_EQ(processes.exit_code(p.process), 0u);
+    processes.close(p.thread);
+    processes.close(p.process);
+  }
+
+  const std::size_t expected = std::size_t{kWriters} * kLines;
+  SCOPED_TRACE("detail log");
+  expect_every_record_once(
+      check_log(folder.file("detail.log"), "\tCorvane\tmany.writers: ", "trace", kWriters, kLines),
+      expected);
+  SCOPED_TRACE("summary log");
+  expect_every_record_once(check_log(folder.file("summary.log"), "\tCorvane\tmany.writers: \t",
+                                     "summary", kWriters, kLines),
+                           expected);
+  EXPECT_EQ(platform::Profiles::system().read(folder.file("Session.ini"), OLESTR("SessionStats"),
+                                              OLESTR("Severity2Count"), OLESTR(""), 255),
+            testing::wide(std::to_string(kWriters * kCounts)));
+  EXPECT_FALSE(fs::exists(folder.path() / "PossibleErrors.log"));
+}
+
+TEST(SharedFileLock, OneHolderAtATimeWhateverTheSpelling) {
+  testing::TempFolder folder;
+  const OleString file = folder.file("Session.ini");
+  OleString other_spelling = file;
+  for (OLECHAR& c : other_spelling) {
+    if (c == u'/') c = u'\\';
+  }
+  std::atomic<int> state{0};  // 1: first lock held; 2: second attempt done
+  std::thread holder([&] {
+    const platform::SharedFileLock lock(file, 1000);
+    EXPECT_TRUE(lock.held());
+    state = 1;
+    while (state != 2) std::this_thread::yield();
+  });
+  while (state != 1) std::this_thread::yield();
+  {
+    const platform::SharedFileLock second(other_spelling, 50);
+    EXPECT_FALSE(second.held()) << "two holders at once";
+  }
+  state = 2;
+  holder.join();
+  // Let go of when its holder is gone: the next one has it at once.
+  const platform::SharedFileLock again(file, 0);
+  EXPECT_TRUE(again.held());
+  EXPECT_FALSE(platform::SharedFileLock(OleString(), 0).held());
+}
+
+TEST(SharedFileLock, NamesFoldCaseAndSlashesAndStayShort) {
+  EXPECT_EQ(platform::file_lock_name(OLESTR("C:\\Logs\\Session.ini")),
+            platform::file_lock_name(OLESTR("c:/logs/SESSION.INI")));
+  EXPECT_NE(platform::file_lock_name(OLESTR("C:\\Logs\\Session.ini")),
+            platform::file_lock_name(OLESTR("C:\\Logs2\\Session.ini")));
+  const OleString long_path(5000, u'x');
+  EXPECT_LT(platform::file_lock_name(long_path).size(), 64u);
+}
+
+}  // namespace
+}  // namespace corvane
