@@ -18,7 +18,11 @@ Variant string_array_variant(SafeArrayPtr array) {
 
 const VARIANT& dereferenced(const VARIANT& v) {
   const VARIANT* p = &v;
-  while (p->vt == (VT_BYREF | VT_VARIANT) && p->pvarVal != nullptr) p = p->pvarVal;
+  for (int step = 0;
+       step < kMaxVariantIndirections && p->vt == (VT_BYREF | VT_VARIANT) && p->pvarVal != nullptr;
+       ++step) {
+    p = p->pvarVal;
+  }
   return *p;
 }
 

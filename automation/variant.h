@@ -45,8 +45,15 @@ class Variant {
 // A variant of type String() (VT_ARRAY | VT_BSTR) that owns the array.
 Variant string_array_variant(SafeArrayPtr array);
 
+// How many by-reference VARIANTs are followed: more than any client builds
+// (a script passes one level), few enough that a variant pointing at itself
+// or a cycle of them ends instead of looping for ever.
+inline constexpr int kMaxVariantIndirections = 16;
+
 // The variant a by-reference variant points at (followed to the end of the
-// chain); the variant itself otherwise.
+// chain, at most kMaxVariantIndirections steps: a longer chain or a cycle
+// ends at a by-reference VARIANT, which no member takes); the variant itself
+// otherwise.
 const VARIANT& dereferenced(const VARIANT& v);
 
 // The array of automation strings a variant holds, directly or by reference,

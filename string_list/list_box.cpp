@@ -33,11 +33,12 @@ IUnknown* object_of(const VARIANT& v, bool* is_object) {
 // The automation error a failed Invoke stands for, with the callee's own
 // number and description when it raised one.
 AutomationError invoke_error(HRESULT hr, EXCEPINFO& info) {
+  // A deferred exception fills in its texts now, before they are taken over.
+  if (hr == DISP_E_EXCEPTION && info.pfnDeferredFillIn != nullptr) info.pfnDeferredFillIn(&info);
   Bstr description = Bstr::attach(info.bstrDescription);
   Bstr source = Bstr::attach(info.bstrSource);
   Bstr help = Bstr::attach(info.bstrHelpFile);
   if (hr != DISP_E_EXCEPTION) return error_from_hresult(hr);
-  if (info.pfnDeferredFillIn != nullptr) info.pfnDeferredFillIn(&info);
   const HRESULT code =
       info.scode != 0 ? info.scode : static_cast<HRESULT>(0x800A0000u | info.wCode);
   AutomationError base = error_from_hresult(code);

@@ -229,6 +229,19 @@ TEST(StringList, ListBoxFailuresEndInTheTrap) {
   EXPECT_EQ(contents(list).second, (std::vector<OleString>{OLESTR("one"), OLESTR(""), OLESTR("")}));
   EXPECT_EQ(h.screen.resets, 5);
   EXPECT_EQ(failing.refs, 1u);
+
+  // A control that fills in its exception only when asked: its own number
+  // and description reach the message (and its texts are taken over, not
+  // left behind).
+  testing::FakeDispatch deferred;
+  deferred.items = {"one", "two"};
+  deferred.failing_index = 0;
+  deferred.deferred_fill_in = true;
+  VARIANT d = deferred.as_variant();
+  list.TransferVBListBoxToStringList(d);
+  EXPECT_EQ(h.shown(std::string("Error 380: ") + testing::FakeDispatch::kDeferredDescription +
+                    "\r\n" + label),
+            1u);
 }
 
 TEST(StringList, InitIsApartmentWide) {

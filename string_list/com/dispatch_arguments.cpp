@@ -64,6 +64,19 @@ VARTYPE by_reference_type(const FUNCDESC* desc, int parameter) {
 
 }  // namespace
 
+int DispatchArguments::first_null_reference(const DISPPARAMS* params) {
+  if (params == nullptr || params->rgvarg == nullptr) return -1;
+  for (UINT i = 0; i < params->cArgs; ++i) {
+    const VARIANT* v = &params->rgvarg[i];
+    for (int step = 0; step <= kMaxVariantIndirections && (v->vt & VT_BYREF) != 0; ++step) {
+      if (v->byref == nullptr) return static_cast<int>(i);
+      if (v->vt != (VT_BYREF | VT_VARIANT)) break;
+      v = v->pvarVal;
+    }
+  }
+  return -1;
+}
+
 DispatchArguments::DispatchArguments(ITypeInfo* vtable, DISPID id, WORD flags, DISPPARAMS* params)
     : params_(params) {
   if (params == nullptr) return;
@@ -108,10 +121,8 @@ DispatchArguments::DispatchArguments(ITypeInfo* vtable, DISPID id, WORD flags, D
                               ? params->rgdispidNamedArgs[i]
                               : static_cast<int>(params->cArgs - 1 - i);
     const VARTYPE wanted = by_reference_type(desc, parameter);
-    VARIANT* variable = argument.pvarVal;
-    while (variable->vt == (VT_BYREF | VT_VARIANT) && variable->pvarVal != nullptr) {
-      variable = variable->pvarVal;
-    }
+    // The same chain the members follow (a cycle ends after a few steps).
+    VARIANT* variable = const_cast<VARIANT*>(&dereferenced(*argument.pvarVal));
     if (wanted == VT_EMPTY) continue;
     if (variable->vt == wanted) {
       argument.vt = VT_BYREF | wanted;

@@ -28,6 +28,23 @@ namespace corvane::com {
 class DispatchArguments {
  public:
   DispatchArguments(ITypeInfo* vtable, DISPID id, WORD flags, DISPPARAMS* params);
+
+  // Whether the counts of a caller's DISPPARAMS agree with its arrays: a
+  // count without its array, or more names than arguments, would have the
+  // dispatcher read memory the caller never gave. Null DISPPARAMS are left
+  // to the dispatcher.
+  static bool well_formed(const DISPPARAMS* params) {
+    return params == nullptr || ((params->cArgs == 0 || params->rgvarg != nullptr) &&
+                                 params->cNamedArgs <= params->cArgs &&
+                                 (params->cNamedArgs == 0 || params->rgdispidNamedArgs != nullptr));
+  }
+
+  // The index in rgvarg of the first by-reference argument whose pointer is
+  // null (directly or at the end of a chain of by-reference VARIANTs), or -1.
+  // No client can mean such an argument, and the dispatcher would write
+  // through the pointer.
+  static int first_null_reference(const DISPPARAMS* params);
+
   DISPPARAMS* get() { return params_; }
 
  private:

@@ -85,6 +85,12 @@ HRESULT StringListObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPP
   ITypeInfo* vtable = nullptr;
   HRESULT hr = string_list_type_info(&vtable, nullptr);
   if (FAILED(hr)) return hr;
+  if (!DispatchArguments::well_formed(params)) return E_INVALIDARG;
+  if (const int null_reference = DispatchArguments::first_null_reference(params);
+      null_reference >= 0) {
+    if (arg_error != nullptr) *arg_error = static_cast<UINT>(null_reference);
+    return DISP_E_TYPEMISMATCH;
+  }
   return at_boundary([&] {
     DispatchArguments arguments(vtable, id, flags, params);
     return DispInvoke(static_cast<_clsStringList*>(this), vtable, id, flags, arguments.get(),

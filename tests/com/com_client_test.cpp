@@ -936,6 +936,74 @@ TEST_F(TypeLibrary, MembersKeepTheirSlotsDispidsAndParameters) {
   }
 }
 
+// DISPPARAMS that no client can mean are refused before the dispatcher
+// reads them: counts without their arrays, more names than arguments, a
+// by-reference argument without its storage. A by-reference VARIANT that
+// refers to itself ends as a type mismatch instead of a loop.
+TEST_F(LateBound, MalformedArgumentsAreRefused) {
+  const DISPID replace = id(L"ReplaceString");
+  DISPPARAMS counted_only{nullptr, nullptr, 2, 0};
+  EXCEPINFO exception{};
+  UINT arg_error = 99;
+  EXPECT_EQ(dispatch_->Invoke(replace, IID_NULL, 0, DISPATCH_METHOD, &counted_only, nullptr,
+                              &exception, &arg_error),
+            E_INVALIDARG);
+  VARIANT args[2];
+  VariantInit(&args[0]);
+  VariantInit(&args[1]);
+  args[0].vt = VT_I4;
+  args[1].vt = VT_I4;
+  DISPID names[3] = {0, 1, 2};
+  DISPPARAMS too_many_names{args, names, 2, 3};
+  EXPECT_EQ(dispatch_->Invoke(replace, IID_NULL, 0, DISPATCH_METHOD, &too_many_names, nullptr,
+                              &exception, &arg_error),
+            E_INVALIDARG);
+  DISPPARAMS names_missing{args, nullptr, 2, 1};
+  EXPECT_EQ(dispatch_->Invoke(replace, IID_NULL, 0, DISPATCH_METHOD, &names_missing, nullptr,
+                              &exception, &arg_error),
+            E_INVALIDARG);
+
+  // A by-reference string without storage, directly and behind a VARIANT.
+  VARIANT empty_string;
+  VariantInit(&empty_string);
+  empty_string.vt = VT_BYREF | VT_BSTR;
+  empty_string.pbstrVal = nullptr;
+  args[0] = empty_string;  // sReplacementString (arguments are in reverse order)
+  args[1].vt = VT_I4;
+  args[1].lVal = 0;
+  DISPPARAMS null_reference{args, nullptr, 2, 0};
+  EXPECT_EQ(dispatch_->Invoke(replace, IID_NULL, 0, DISPATCH_METHOD, &null_reference, nullptr,
+                              &exception, &arg_error),
+            DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(arg_error, 0u);
+  args[0].vt = VT_BYREF | VT_VARIANT;
+  args[0].pvarVal = &empty_string;
+  EXPECT_EQ(dispatch_->Invoke(replace, IID_NULL, 0, DISPATCH_METHOD, &null_reference, nullptr,
+                              &exception, &arg_error),
+            DISP_E_TYPEMISMATCH);
+
+  // A VARIANT that refers to itself, late- and early-bound.
+  VARIANT self;
+  self.vt = VT_BYREF | VT_VARIANT;
+  self.pvarVal = &self;
+  args[0] = self;
+  args[0].pvarVal = &self;
+  const HRESULT looped = dispatch_->Invoke(replace, IID_NULL, 0, DISPATCH_METHOD, &null_reference,
+                                           nullptr, &exception, &arg_error);
+  EXPECT_TRUE(looped == DISP_E_TYPEMISMATCH || looped == E_INVALIDARG) << std::hex << looped;
+  VARIANT value;
+  VariantInit(&value);
+  value.vt = VT_ARRAY | VT_BSTR;
+  value.parray = strings(0, {L"kept"});
+  ASSERT_EQ(list_->put_StringList(value), S_OK);
+  VariantClear(&value);
+  EXPECT_EQ(list_->put_StringList(self), S_OK);  // no String(): the list is emptied
+  EXPECT_TRUE(list_contents().empty());
+  Ptr<IDispatch> box;
+  VARIANT control = self;
+  EXPECT_EQ(list_->TransferVBListBoxToStringList(&control), S_OK);  // no list box
+}
+
 TEST(Resources, InterfaceListAndVersion) {
   HMODULE module = LoadLibraryExW(dll_path().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(module, nullptr);

@@ -61,6 +61,18 @@ HRESULT FakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
     }
     const int index = params->rgvarg[0].iVal;
     list_reads.push_back(index);
+    if (index == failing_index && deferred_fill_in) {
+      info->pfnDeferredFillIn = [](EXCEPINFO* deferred) -> HRESULT {
+        deferred->wCode = 0;
+        deferred->scode = static_cast<SCODE>(0x800A017Cu);  // error 380
+        const OleString text = from_utf8(kDeferredDescription);
+        deferred->bstrDescription = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        deferred->bstrSource = SysAllocString(OLESTR("FakeListBox"));
+        deferred->pfnDeferredFillIn = nullptr;
+        return S_OK;
+      };
+      return DISP_E_EXCEPTION;
+    }
     if (index == failing_index) {
       info->wCode = 0;
       info->scode = static_cast<SCODE>(0x800A017Cu);  // error 380

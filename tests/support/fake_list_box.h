@@ -38,6 +38,10 @@ class FakeDispatch : public IDispatch {
   std::int32_t count_override = -1;
   // List(index) of this index raises error 380 with its own description.
   int failing_index = -1;
+  // The failure's texts are filled in only when the caller asks for them
+  // (EXCEPINFO's deferred fill-in), with the description below.
+  bool deferred_fill_in = false;
+  static constexpr const char* kDeferredDescription = "No item there yet";
   int list_count_reads = 0;
   std::vector<int> list_reads;
 };
