@@ -8,7 +8,7 @@
 // can be predicted must be right, and the private bytes of the process must
 // stay flat.
 //
-//   corvane_com_hostile_client [--seed=N] [--calls=N] [--big-strings=N]
+//   corvane_com_hostile_client [--seed=N] [--calls=N] [--big-strings=N] [--member=M]
 //
 // --calls is the number of random calls per member (the rounds are sized to
 // it); the seed is printed first, so that a failing run can be replayed.
@@ -417,6 +417,13 @@ class HostileClient {
   long calls_;
   int big_strings_left_;
   int big_strings_used_ = 0;
+
+ public:
+  // Every call goes to this member (0 to 11, in slot order), when set: to
+  // find which member a growth of memory comes from.
+  int only_member_ = -1;
+
+ private:
   std::filesystem::path folder_;
 
   _clsStringList* list_ = nullptr;
@@ -1840,7 +1847,7 @@ int HostileClient::run() {
     if (chance(90)) init_object(chance(50) ? 1 : 2);
     for (long i = 0; i < kCallsPerRound; ++i) {
       g_context.call = ++call;
-      const int member = pick(kMemberCount);
+      const int member = only_member_ >= 0 ? only_member_ : pick(kMemberCount);
       ++made_[member];
       call_member(member);
     }
@@ -1901,11 +1908,13 @@ int main(int argc, char** argv) {
   std::uint64_t seed = 20261206;
   long calls = 100000;
   int big_strings = 3;
+  int only_member = -1;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg.rfind("--seed=", 0) == 0) seed = std::strtoull(arg.c_str() + 7, nullptr, 10);
     if (arg.rfind("--calls=", 0) == 0) calls = std::strtol(arg.c_str() + 8, nullptr, 10);
     if (arg.rfind("--big-strings=", 0) == 0) big_strings = std::atoi(arg.c_str() + 14);
+    if (arg.rfind("--member=", 0) == 0) only_member = std::atoi(arg.c_str() + 9);
   }
   std::printf("hostile client: seed %" PRIu64 ", %ld calls per member (replay with --seed=%" PRIu64
               " --calls=%ld)\n",
@@ -1918,6 +1927,7 @@ int main(int argc, char** argv) {
   {
     HostileClient client(seed, calls, big_strings,
                          std::filesystem::temp_directory_path() / "corvane-hostile-client");
+    client.only_member_ = only_member;
     rc = client.run();
   }
   CoUninitialize();
