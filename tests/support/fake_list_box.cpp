@@ -10,6 +10,19 @@ namespace {
 constexpr DISPID kListCountId = 1;
 constexpr DISPID kListId = 2;
 
+// Fills the exception in only when the caller asks, as some controls do.
+// The runtime calls it through a stdcall pointer, so it cannot be a lambda
+// on 32-bit Windows.
+HRESULT STDMETHODCALLTYPE fill_in_deferred(EXCEPINFO* deferred) {
+  deferred->wCode = 0;
+  deferred->scode = static_cast<SCODE>(0x800A017Cu);  // error 380
+  const OleString text = from_utf8(FakeDispatch::kDeferredDescription);
+  deferred->bstrDescription = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  deferred->bstrSource = SysAllocString(OLESTR("FakeListBox"));
+  deferred->pfnDeferredFillIn = nullptr;
+  return S_OK;
+}
+
 }  // namespace
 
 HRESULT FakeDispatch::QueryInterface(REFIID riid, void** ppv) {
@@ -62,15 +75,7 @@ HRESULT FakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
     const int index = params->rgvarg[0].iVal;
     list_reads.push_back(index);
     if (index == failing_index && deferred_fill_in) {
-      info->pfnDeferredFillIn = [](EXCEPINFO* deferred) -> HRESULT {
-        deferred->wCode = 0;
-        deferred->scode = static_cast<SCODE>(0x800A017Cu);  // error 380
-        const OleString text = from_utf8(kDeferredDescription);
-        deferred->bstrDescription = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-        deferred->bstrSource = SysAllocString(OLESTR("FakeListBox"));
-        deferred->pfnDeferredFillIn = nullptr;
-        return S_OK;
-      };
+      info->pfnDeferredFillIn = &fill_in_deferred;
       return DISP_E_EXCEPTION;
     }
     if (index == failing_index) {
