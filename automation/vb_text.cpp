@@ -74,10 +74,28 @@ OleString from_utf8(std::string_view utf8) {
   return out;
 }
 
-std::string to_utf8(OleStringView text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
+void append_utf8(std::string& out, OleStringView text) {
+  // Log lines and paths are nearly always ASCII: the leading ASCII run is
+  // narrowed straight into place eight characters at a time (fixed-size
+  // blocks the compiler turns into vector instructions), and the rest is
+  // encoded character by character from the first character that is not.
+  constexpr std::size_t kBlock = 8;
+  const std::size_t at = out.size();
+  out.resize(at + text.size());
+  char* run = out.data() + at;
+  std::size_t ascii = 0;
+  for (; ascii + kBlock <= text.size(); ascii += kBlock) {
+    OLECHAR high = 0;
+    for (std::size_t i = 0; i < kBlock; ++i) high |= text[ascii + i];
+    if (high >= 0x80) break;
+    for (std::size_t i = 0; i < kBlock; ++i) run[ascii + i] = static_cast<char>(text[ascii + i]);
+  }
+  for (; ascii < text.size() && text[ascii] < 0x80; ++ascii)
+    run[ascii] = static_cast<char>(text[ascii]);
+  out.resize(at + ascii);
+  if (ascii == text.size()) return;
+  out.reserve(out.size() + (text.size() - ascii) * 3);
+  for (std::size_t i = ascii; i < text.size(); ++i) {
     std::uint32_t cp = text[i];
     if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] <= 0xDFFF) {
@@ -102,6 +120,11 @@ std::string to_utf8(OleStringView text) {
       out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
   }
+}
+
+std::string to_utf8(OleStringView text) {
+  std::string out;
+  append_utf8(out, text);
   return out;
 }
 

@@ -27,5 +27,7 @@ OleString to_text(std::int64_t value);
 OleString from_utf8(std::string_view utf8);
 // UTF-8 bytes of UTF-16 text; an unpaired surrogate becomes '?'.
 std::string to_utf8(OleStringView text);
+// The same bytes appended to `out`.
+void append_utf8(std::string& out, OleStringView text);
 
 }  // namespace corvane

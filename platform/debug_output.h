@@ -14,6 +14,9 @@ class DebugOutput : public Replaceable<DebugOutput> {
   virtual ~DebugOutput() = default;
   // `ansi_text` is already in the system's ANSI code page (UTF-8 elsewhere).
   virtual void write(std::string_view ansi_text) = 0;
+  // False when nothing would receive a write, so callers can skip building
+  // the text. Windows cannot tell (a viewer may listen without a debugger).
+  virtual bool listening() { return true; }
 
   static DebugOutput& system();
 };

@@ -10,6 +10,8 @@
 namespace corvane::platform {
 
 std::string to_ansi(OleStringView text);
+// Appends the ANSI form of `text` to `out`, for callers that build one buffer.
+void append_ansi(std::string& out, OleStringView text);
 OleString from_ansi(std::string_view bytes);
 
 }  // namespace corvane::platform

@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <stdexcept>
+#include <string>
 
 #include "automation/bstr.h"
 #include "automation/error.h"
 #include "automation/safe_array.h"
 #include "automation/variant.h"
+#include "automation/vb_text.h"
 
 namespace corvane {
 namespace {
@@ -234,6 +237,27 @@ TEST(Variant, SixteenBitConversionFollowsTheRuntime) {
   SysFreeString(s.get().bstrVal);
   s.get().bstrVal = SysAllocString(OLESTR("abc"));
   EXPECT_EQ(convert(s.get()), 100013);  // type mismatch
+}
+
+// The UTF-8 conversion copies a leading ASCII run in one piece and encodes
+// the rest character by character: the seam between the two must not drop,
+// double or misplace a character, wherever it falls.
+TEST(Utf8, EveryEncodingLengthOnEitherSideOfTheAsciiRun) {
+  const OleString pieces[] = {OLESTR("plain"), OleString(1, u'\u00e9'), OleString(1, u'\u20ac'),
+                              OleString{u'\xd83d', u'\xde00'}, OLESTR("")};
+  const std::string encoded[] = {"plain", "\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80", ""};
+  for (std::size_t a = 0; a < std::size(pieces); ++a) {
+    for (std::size_t b = 0; b < std::size(pieces); ++b) {
+      for (std::size_t c = 0; c < std::size(pieces); ++c) {
+        const OleString text = pieces[a] + pieces[b] + pieces[c];
+        const std::string bytes = encoded[a] + encoded[b] + encoded[c];
+        EXPECT_EQ(to_utf8(text), bytes) << a << b << c;
+        EXPECT_EQ(from_utf8(bytes), text) << a << b << c;
+      }
+    }
+  }
+  // A surrogate without its partner cannot be encoded and becomes '?'.
+  EXPECT_EQ(to_utf8(OleString{u'a', u'\xd800', u'b', u'\xdc00'}), "a?b?");
 }
 
 TEST(AutomationErrors, RuntimeTextsAndHresults) {

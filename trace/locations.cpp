@@ -25,32 +25,42 @@ constexpr ErrorTrap kBackwardsInstrTrap =
 
 }  // namespace
 
-OleString sfnProcessName() {
+OleStringView process_name_view() {
   std::optional<OleString>& name = module_values().process_name;
   if (!name.has_value()) {
     try {
       name = platform::file_base_name(platform::ModuleInfo::current().own_file_path());
     } catch (...) {
-      return OleString();  // errors are ignored: the name stays unset
+      return OleStringView();  // errors are ignored: the name stays unset
     }
   }
   return *name;
 }
 
+OleString sfnProcessName() {
+  return OleString(process_name_view());
+}
+
 OleString SystemTimeStamp() {
   OleString stamp;
   trapped(kSystemTimeStampTrap, [&] {
+    // The pictures "MM-dd-yy" and "HH:mm:ss" hold only two-digit numbers, so
+    // the stamp is written digit by digit, followed by the milliseconds.
     const platform::LocalTime now = platform::Clock::current().local_time();
-    OleString date = StripNulls(platform::from_ansi(platform::format_date(now, "MM-dd-yy")));
-    OleString time = StripNulls(platform::from_ansi(platform::format_time(now, "HH:mm:ss")));
-    const OLECHAR millis[] = {static_cast<OLECHAR>(u'0' + now.milliseconds / 100 % 10),
-                              static_cast<OLECHAR>(u'0' + now.milliseconds / 10 % 10),
-                              static_cast<OLECHAR>(u'0' + now.milliseconds % 10)};
-    stamp = std::move(date);
-    stamp += u' ';
-    stamp += time;
-    stamp += u'.';
-    stamp.append(millis, 3);
+    const unsigned fields[] = {now.month, now.day,    now.year % 100u,
+                               now.hour,  now.minute, now.second};
+    constexpr OLECHAR kSeparators[] = {u'-', u'-', u' ', u':', u':', u'.'};
+    OLECHAR text[21];
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < 6; ++i) {
+      text[at++] = static_cast<OLECHAR>(u'0' + fields[i] / 10 % 10);
+      text[at++] = static_cast<OLECHAR>(u'0' + fields[i] % 10);
+      text[at++] = kSeparators[i];
+    }
+    text[at++] = static_cast<OLECHAR>(u'0' + now.milliseconds / 100 % 10);
+    text[at++] = static_cast<OLECHAR>(u'0' + now.milliseconds / 10 % 10);
+    text[at++] = static_cast<OLECHAR>(u'0' + now.milliseconds % 10);
+    stamp.assign(text, at);
   });
   return stamp;
 }

@@ -12,6 +12,8 @@ namespace corvane::modVBTrace {
 // "Corvane" once Init has run; before that the component's own file name
 // without extension (stored on first use).
 OleString sfnProcessName();
+// The same name without a copy, valid until the module's values are reset.
+OleStringView process_name_view();
 
 // Local date and time: "MM-dd-yy HH:mm:ss.fff".
 OleString SystemTimeStamp();

@@ -40,8 +40,10 @@ void GlobalTrace(OleStringView sSource, OleStringView sMsg, std::int32_t lTraceL
     }
     if (!trace_level_enabled(lTraceLevel)) return;
     OleString line;
+    const OleStringView process = bPrefix ? process_name_view() : OleStringView();
+    line.reserve(process.size() + sSource.size() + sMsg.size() + 5);
     if (bPrefix) {
-      line = sfnProcessName();
+      line = process;
       line += u'\t';
       line += sSource;
       line += OLESTR(": ");
@@ -58,6 +60,7 @@ void GlobalLog(OleStringView sLine, bool bStamp, bool bForwardFlag) {
   trapped(kGlobalLogTrap, [&] {
     OleString text;
     if (bStamp) text = SystemTimeStamp();
+    text.reserve(text.size() + 1 + sLine.size());
     text += u'\t';
     text += sLine;
     if (UseSendTrace()) {
@@ -74,7 +77,9 @@ bool append_line_with_retries(OleStringView path, OleStringView line) {
     if (attempts == kOpenRetries) return false;
   }
   platform::OpenFileNumber file(number);
-  std::string bytes = platform::to_ansi(line);
+  std::string bytes;
+  bytes.reserve(line.size() + 2);
+  platform::append_ansi(bytes, line);
   bytes += "\r\n";
   platform::print_bytes(number, bytes);
   file.close();
@@ -95,7 +100,8 @@ void WriteToDetailLog(OleStringView sLine) {
 
 void WriteToDebugOutput(OleStringView sText) {
   if (UseSendTrace()) return;
-  platform::DebugOutput::current().write(platform::to_ansi(sText));
+  platform::DebugOutput& output = platform::DebugOutput::current();
+  if (output.listening()) output.write(platform::to_ansi(sText));
 }
 
 bool bfnErrorBoxesEnabled() {

@@ -27,18 +27,25 @@ std::int32_t open_error(int err) {
 }
 
 // The path as this system names it: UTF-8, backslashes as folder separators.
-std::string native_path(OleStringView path) {
-  std::string native = to_utf8(path);
-  for (char& c : native) {
+// A log is appended to under the same name line after line, so each thread
+// keeps the last path it converted.
+const std::string& native_path(OleStringView path) {
+  thread_local OleString last_path;
+  thread_local std::string last_native;
+  if (path == last_path && !last_native.empty()) return last_native;
+  last_native.clear();
+  append_utf8(last_native, path);
+  for (char& c : last_native) {
     if (c == '\\') c = '/';
   }
-  return native;
+  last_path.assign(path);
+  return last_native;
 }
 
 class PosixFiles final : public Files {
  public:
   FileHandle open_append(OleStringView path, std::int32_t* error) override {
-    const std::string native = native_path(path);
+    const std::string& native = native_path(path);
     const int fd = ::open(native.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
       *error = native.empty() ? vb_error::kBadFileNameOrNumber : open_error(errno);

@@ -17,11 +17,17 @@ namespace corvane::platform {
 
 namespace {
 
+const char* debug_output_target() {
+  const char* target = std::getenv("CORVANE_DEBUG_OUTPUT");
+  return target == nullptr || *target == '\0' ? nullptr : target;
+}
+
 class PosixDebugOutput final : public DebugOutput {
  public:
+  bool listening() override { return debug_output_target() != nullptr; }
   void write(std::string_view ansi_text) override {
-    const char* target = std::getenv("CORVANE_DEBUG_OUTPUT");
-    if (target == nullptr || *target == '\0') return;
+    const char* target = debug_output_target();
+    if (target == nullptr) return;
     const int fd = ::open(target, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return;
     while (!ansi_text.empty()) {
@@ -72,6 +78,10 @@ ModuleInfo& ModuleInfo::system() {
 
 std::string to_ansi(OleStringView text) {
   return to_utf8(text);
+}
+
+void append_ansi(std::string& out, OleStringView text) {
+  append_utf8(out, text);
 }
 
 OleString from_ansi(std::string_view bytes) {

@@ -66,13 +66,19 @@ ModuleInfo& ModuleInfo::system() {
 }
 
 std::string to_ansi(OleStringView text) {
-  if (text.empty()) return std::string();
+  std::string out;
+  append_ansi(out, text);
+  return out;
+}
+
+void append_ansi(std::string& out, OleStringView text) {
+  if (text.empty()) return;
   const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr,
                                     0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
-                      nullptr);
-  return out;
+  const std::size_t at = out.size();
+  out.resize(at + static_cast<std::size_t>(n));
+  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data() + at, n,
+                      nullptr, nullptr);
 }
 
 OleString from_ansi(std::string_view bytes) {
