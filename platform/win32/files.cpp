@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include <memory>
 #include <new>
 #include <string>
 
@@ -34,17 +35,20 @@ std::int32_t io_error(DWORD err) {
                                                                    : vb_error::kDeviceIoError;
 }
 
+// A mutex kept open while anyone uses it; closed with its last user.
+using AppendLock = std::shared_ptr<void>;
+
 // An open append-only file and the mutex its writers take turns with.
 struct AppendFile {
   HANDLE file;
-  HANDLE lock;  // null when none could be had
+  AppendLock lock;  // empty when none could be had
 };
 
 constexpr DWORD kAppendLockWaitMs = 10000;
 
 // The mutex for the file that `file` names, by its final path, so that every
 // spelling of the path (relative, short names, case) takes the same one.
-HANDLE append_lock(HANDLE file, const OleString& path) {
+AppendLock open_append_lock(HANDLE file, const OleString& path) {
   std::wstring final_path(MAX_PATH, L'\0');
   DWORD n =
       GetFinalPathNameByHandleW(file, final_path.data(), static_cast<DWORD>(final_path.size()), 0);
@@ -55,8 +59,56 @@ HANDLE append_lock(HANDLE file, const OleString& path) {
   }
   final_path.resize(n > 0 && n < final_path.size() ? n : 0);
   const OleString name = file_lock_name(final_path.empty() ? path : OleString(final_path));
-  return CreateMutexW(nullptr, FALSE, name.c_str());
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
+  if (mutex == nullptr) return AppendLock();
+  try {
+    return AppendLock(mutex, CloseHandle);
+  } catch (...) {
+    CloseHandle(mutex);
+    return AppendLock();
+  }
 }
+
+// A path that names the same file whatever the current folder is.
+bool is_absolute(OleStringView path) {
+  const bool drive = path.size() >= 3 && path[1] == u':' && (path[2] == u'\\' || path[2] == u'/');
+  const bool share = path.size() >= 2 && (path[0] == u'\\' || path[0] == u'/') &&
+                     (path[1] == u'\\' || path[1] == u'/');
+  return drive || share;
+}
+
+// The mutex of the last absolute path appended to, kept open: a log is
+// appended to line after line under one name, and finding its final path and
+// opening its mutex would cost the system two more requests per line. A
+// relative path is looked up each time, as it names another file once the
+// current folder changes.
+class LastAppendLock {
+ public:
+  AppendLock find(OleStringView path) {
+    AcquireSRWLockShared(&guard_);
+    AppendLock found = path == path_ ? lock_ : AppendLock();
+    ReleaseSRWLockShared(&guard_);
+    return found;
+  }
+
+  void keep(OleStringView path, const AppendLock& lock) {
+    if (!lock || !is_absolute(path)) return;
+    AcquireSRWLockExclusive(&guard_);
+    try {
+      path_.assign(path);
+      lock_ = lock;
+    } catch (...) {
+      path_.clear();
+      lock_.reset();
+    }
+    ReleaseSRWLockExclusive(&guard_);
+  }
+
+ private:
+  SRWLOCK guard_ = SRWLOCK_INIT;
+  OleString path_;
+  AppendLock lock_;
+};
 
 class Win32Files final : public Files {
  public:
@@ -68,11 +120,14 @@ class Win32Files final : public Files {
       *error = terminated.empty() ? vb_error::kBadFileNameOrNumber : open_error(GetLastError());
       return kNoFile;
     }
-    HANDLE lock = append_lock(h, terminated);
-    AppendFile* append = new (std::nothrow) AppendFile{h, lock};
+    AppendLock lock = last_lock_.find(terminated);
+    if (!lock) {
+      lock = open_append_lock(h, terminated);
+      last_lock_.keep(terminated, lock);
+    }
+    AppendFile* append = new (std::nothrow) AppendFile{h, std::move(lock)};
     if (append == nullptr) {
       CloseHandle(h);
-      if (lock != nullptr) CloseHandle(lock);
       *error = vb_error::kOutOfMemory;
       return kNoFile;
     }
@@ -86,8 +141,9 @@ class Win32Files final : public Files {
     // writes): the writers of a file take turns, so that no line is torn or
     // written over. A writer that does not let go within the limit is not
     // waited for.
-    const bool locked = append.lock != nullptr &&
-                        WaitForSingleObject(append.lock, kAppendLockWaitMs) != WAIT_TIMEOUT;
+    HANDLE mutex = append.lock.get();
+    const bool locked =
+        mutex != nullptr && WaitForSingleObject(mutex, kAppendLockWaitMs) != WAIT_TIMEOUT;
     DWORD failure = ERROR_SUCCESS;
     while (!bytes.empty()) {
       DWORD written = 0;
@@ -99,7 +155,7 @@ class Win32Files final : public Files {
       }
       bytes.remove_prefix(written);
     }
-    if (locked) ReleaseMutex(append.lock);
+    if (locked) ReleaseMutex(mutex);
     if (failure != ERROR_SUCCESS) throw AutomationError(io_error(failure));
   }
 
@@ -107,7 +163,6 @@ class Win32Files final : public Files {
     AppendFile* append = reinterpret_cast<AppendFile*>(file);
     const BOOL closed = CloseHandle(append->file);
     const DWORD error = GetLastError();
-    if (append->lock != nullptr) CloseHandle(append->lock);
     delete append;
     if (!closed) throw AutomationError(io_error(error));
   }
@@ -147,6 +202,9 @@ class Win32Files final : public Files {
     CloseHandle(h);
     return content;
   }
+
+ private:
+  LastAppendLock last_lock_;
 };
 
 }  // namespace
