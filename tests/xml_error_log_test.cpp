@@ -2,9 +2,15 @@
 // labels, the hang-dump hook, and what a failure leaves behind.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <set>
+#include <thread>
 
+#include "platform/files.h"
 #include "platform/module_info.h"
 #include "support/log_capture.h"
 #include "trace/message_boxes.h"
@@ -203,6 +209,74 @@ TEST(ErrorTable, AnUnwritableFileShowsTheWarning) {
                 0),
             0u);
   EXPECT_FALSE(fs::exists(h.folder.path() / "missing"));
+}
+
+// Files that keep the first writer asking whether an errors file exists
+// waiting until a second one asks too (or half a second has passed): two
+// writers that could both find the file missing are made to.
+class MeetingFiles final : public platform::Files {
+ public:
+  bool exists(OleStringView path, bool directories) override {
+    if (path.size() >= 10 && path.substr(path.size() - 10) == OLESTR("Errors.log")) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      ++askers_;
+      met_.notify_all();
+      met_.wait_for(lock, std::chrono::milliseconds(500), [&] { return askers_ >= 2; });
+    }
+    return system().exists(path, directories);
+  }
+  platform::FileHandle open_append(OleStringView path, std::int32_t* error) override {
+    return system().open_append(path, error);
+  }
+  void write(platform::FileHandle file, std::string_view bytes) override {
+    system().write(file, bytes);
+  }
+  void close(platform::FileHandle file) override { system().close(file); }
+  bool create_directory(OleStringView path) override { return system().create_directory(path); }
+  bool remove_file(OleStringView path) override { return system().remove_file(path); }
+  void clear_attributes(OleStringView path) override { system().clear_attributes(path); }
+  std::optional<std::string> read_all(OleStringView path) override {
+    return system().read_all(path);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable met_;
+  int askers_ = 0;
+};
+
+// Two writers of a new errors file, each in its own thread: the heading is
+// written once, at the top, and both records follow it whole.
+TEST(ErrorTable, TwoWritersOfANewFileWriteItsHeadingOnce) {
+  TraceHarness h;
+  struct Silent final : platform::DebugOutput {
+    void write(std::string_view) override {}
+  } silent;  // the harness's recorder is not for two threads
+  const platform::DebugOutput::Override quiet(silent);
+  MeetingFiles files;
+  const platform::Files::Override meet(files);
+  auto writer = [&](const OLECHAR* description) {
+    h.init(2);
+    OleString detail_log_name = h.detail_log();
+    WriteErrorNode(detail_log_name, OLESTR("02/01/2026 09:05:03"), OLESTR("2"), false, OLESTR("5"),
+                   description, OLESTR("Corvane"), OLESTR("m"), OLESTR("r"), OLESTR("1"));
+    module_values() = ModuleValues{};
+  };
+  std::thread second(writer, OLESTR("second"));
+  writer(OLESTR("first"));
+  second.join();
+  const std::vector<std::string> lines = testing::read_lines(h.errors_file());
+  ASSERT_EQ(lines.size(), 2u + 2u * 12u);
+  EXPECT_EQ(lines[0], "<?xml version=\"1.0\" standalone=\"yes\" ?>");
+  EXPECT_EQ(lines[1], "<Errors>");
+  for (std::size_t record = 0; record < 2; ++record) {
+    EXPECT_EQ(lines[2 + record * 12], "    <error>");
+    EXPECT_EQ(lines[2 + record * 12 + 11], "    </error>");
+  }
+  const std::set<std::string> descriptions{lines[2 + 5], lines[2 + 12 + 5]};
+  EXPECT_EQ(descriptions,
+            (std::set<std::string>{"        <errorDescription>first</errorDescription>",
+                                   "        <errorDescription>second</errorDescription>"}));
 }
 
 // Under hang-dump diagnosis each report asks for a dump: of the debugger

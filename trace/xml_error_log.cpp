@@ -7,6 +7,7 @@
 #include "platform/automation_objects.h"
 #include "platform/clock.h"
 #include "platform/dates.h"
+#include "platform/file_lock.h"
 #include "platform/file_numbers.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
@@ -28,6 +29,10 @@
 namespace corvane::modVBTrace {
 
 namespace {
+
+// How long a record waits for another process's before it is written without
+// the lock.
+constexpr std::uint32_t kErrorsFileLockWaitMs = 10000;
 
 constexpr ErrorTrap kErrorLogPathTrap =
     raise_trap(OLESTR("in Corvane.modVBTrace.GetErrorLogFullPath."));
@@ -234,6 +239,12 @@ void WriteErrorNode(OleString& sDetailLogName, OleStringView sFirstOccurrence,
     const int number = platform::FreeFile();
     const OleString path = GetErrorLogFullPath(sDetailLogName);
     const bool to_viewer = UseSendTrace();
+    // The suite's processes share one errors file: a record is written in
+    // two or three pieces (the heading of a new file, then the record), and
+    // whether the file is new is asked first, so each writer has the file to
+    // itself from that question to its close.
+    std::optional<platform::SharedFileLock> lock;
+    if (!to_viewer) lock.emplace(path, kErrorsFileLockWaitMs);
     std::optional<platform::OpenFileNumber> file;
     auto open = [&] {
       if (const std::int32_t error = platform::open_for_append(number, path))

@@ -1,9 +1,9 @@
 // One of the processes of the many-writers test: initialises the component
 // as a client does, waits for the start signal in the log folder, then writes
-// its records to the shared detail log and summary log and counts in the
-// shared session statistics, the kinds taking turns.
+// its records to the shared detail log, summary log and errors file and
+// counts in the shared session statistics, the kinds taking turns.
 //
-//   corvane_log_writer <log folder> <writer number> trace=N summary=N count=N
+//   corvane_log_writer <log folder> <writer number> trace=N summary=N error=N count=N
 //
 // Exits with 0 when every record was handed over, 2 on bad arguments, 3 when
 // the start signal never came.
@@ -21,6 +21,7 @@
 #include "support/many_writers.h"
 #include "trace/summary_log.h"
 #include "trace/trace_log.h"
+#include "trace/xml_error_log.h"
 
 namespace {
 
@@ -36,6 +37,13 @@ void write_record(mw::RecordKind kind, const OleString& text) {
     case mw::RecordKind::kSummary:
       modVBTrace::GlobalSummaryLog(source, text, false, true, true, false);
       break;
+    case mw::RecordKind::kError: {
+      OleString detail_log_name = OLESTR("detail.log");
+      modVBTrace::WriteErrorNode(detail_log_name, OLESTR("12-06-26 10:00:00"), OLESTR("2"), false,
+                                 OLESTR("5"), text, OLESTR("Corvane"), OLESTR("many"),
+                                 OLESTR("writers"), OLESTR("0"));
+      break;
+    }
     case mw::RecordKind::kCount:
       modVBTrace::IncrementFieldCount(4);
       break;

@@ -11,16 +11,17 @@
 
 namespace corvane::testing::many_writers {
 
-enum class RecordKind { kTrace, kSummary, kCount };
+enum class RecordKind { kTrace, kSummary, kError, kCount };
 
 struct RecordKindInfo {
   RecordKind kind;
   std::string_view name;  // on the writer's command line: name=count
 };
 
-inline constexpr std::array<RecordKindInfo, 3> kRecordKinds{{
+inline constexpr std::array<RecordKindInfo, 4> kRecordKinds{{
     {RecordKind::kTrace, "trace"},
     {RecordKind::kSummary, "summary"},
+    {RecordKind::kError, "error"},
     {RecordKind::kCount, "count"},
 }};
 
