@@ -1,6 +1,8 @@
 // Prefix location: a binary search for an entry that begins with a prefix,
 // the walk from its last probe to the result, and the linear search for a
 // description.
+#include <optional>
+
 #include "automation/bstr.h"
 #include "automation/error.h"
 #include "automation/safe_array.h"
@@ -47,10 +49,12 @@ std::int32_t clsStringList::lfnMatchingPrefixLocation(OleStringView sTargetPrefi
     LowercaseText head;
     const ProbePrefetcher prefetcher(m_sStringList);
     std::int32_t lMid = 0;
+    std::optional<std::int32_t> last_rc;
     while (lLow <= lHigh) {
       lMid = binary_search_midpoint(lLow, lHigh);
       prefetcher.next_probes(lLow, lMid, lHigh);
       const std::int32_t rc = lfnCompareText(target.view(), head_of_entry(lMid, n, head));
+      last_rc = rc;
       if (rc == 0) break;
       if (rc < 0) {
         lHigh = lMid - 1;
@@ -58,9 +62,10 @@ std::int32_t clsStringList::lfnMatchingPrefixLocation(OleStringView sTargetPrefi
         lLow = lMid + 1;
       }
     }
-    // The last probe once more (entry 0 when there was none).
-    const auto rc =
-        static_cast<std::int16_t>(lfnCompareText(target.view(), head_of_entry(lMid, n, head)));
+    // The comparison with the last probe decides the direction of the walk;
+    // with no probe at all, entry 0 is compared (and its absence is error 9).
+    const auto rc = static_cast<std::int16_t>(
+        last_rc ? *last_rc : lfnCompareText(target.view(), head_of_entry(lMid, n, head)));
     result = lfnNextString(sTargetPrefix, lMid, rc);
   });
   return result;
