@@ -93,8 +93,10 @@ HRESULT StringListObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPP
   }
   return at_boundary([&] {
     DispatchArguments arguments(vtable, id, flags, params);
-    return DispInvoke(static_cast<_clsStringList*>(this), vtable, id, flags, arguments.get(),
-                      result, exception, arg_error);
+    const HRESULT invoked = DispInvoke(static_cast<_clsStringList*>(this), vtable, id, flags,
+                                       arguments.get(), result, exception, arg_error);
+    arguments.hand_back();
+    return invoked;
   });
 }
 

@@ -480,18 +480,29 @@ class LateBound : public ::testing::Test {
         << name;
     return result;
   }
-  // Arguments in call order (reversed into rgvarg here).
-  HRESULT call(DISPID member, WORD flags, std::vector<VARIANT> args, VARIANT* result = nullptr,
-               EXCEPINFO* exception = nullptr) {
-    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+  // Arguments in call order (reversed into rgvarg here). The call gets
+  // copies of its arguments, which it clears afterwards: the dispatcher may
+  // write a by-reference parameter's value back into an argument given by
+  // value, and the caller's own VARIANTs stay the caller's to clear. A
+  // by-reference argument is copied as the reference.
+  HRESULT call(DISPID member, WORD flags, const std::vector<VARIANT>& args,
+               VARIANT* result = nullptr, EXCEPINFO* exception = nullptr) {
+    std::vector<VARIANT> reversed(args.size());
+    for (std::size_t k = 0; k < args.size(); ++k) {
+      VariantInit(&reversed[k]);
+      EXPECT_EQ(VariantCopy(&reversed[k], const_cast<VARIANT*>(&args[args.size() - 1 - k])), S_OK);
+    }
     DISPID put_id = DISPID_PROPERTYPUT;
     DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(),
                       (flags & DISPATCH_PROPERTYPUT) ? &put_id : nullptr,
                       static_cast<UINT>(reversed.size()), (flags & DISPATCH_PROPERTYPUT) ? 1u : 0u};
     EXCEPINFO local{};
     UINT arg_error = 0;
-    return dispatch_->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
-                             exception != nullptr ? exception : &local, &arg_error);
+    const HRESULT hr =
+        dispatch_->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
+                          exception != nullptr ? exception : &local, &arg_error);
+    for (VARIANT& v : reversed) VariantClear(&v);
+    return hr;
   }
   std::vector<std::wstring> list_contents() {
     VARIANT back;
@@ -692,6 +703,60 @@ TEST_F(LateBound, LookupsWithOptionalArgumentsAndWriteBack) {
   EXPECT_EQ(result.vt, VT_I4);
   EXPECT_EQ(result.lVal, 1);
   VariantClear(&prefix);
+}
+
+// A string given by value for a by-reference parameter, once with the
+// trailing optional argument left out (the arguments are then adapted before
+// the dispatcher sees them) and once with it given: the caller's argument
+// comes back alike both times, as the dispatcher left it, and is the
+// caller's to clear.
+TEST_F(LateBound, AValueForAByReferenceParameterComesBackAsTheDispatcherLeftIt) {
+  VARIANT value;
+  VariantInit(&value);
+  value.vt = VT_ARRAY | VT_BSTR;
+  value.parray = strings(0, {L"10", L"20", L"Red Apple (123)"});
+  ASSERT_EQ(call(id(L"StringList"), DISPATCH_PROPERTYPUT, {value}), S_OK);
+  VariantClear(&value);
+  struct Outcome {
+    VARTYPE vt;
+    bool same_string;
+    std::wstring text;
+    bool operator==(const Outcome&) const = default;
+  };
+  auto server_change = [&](bool with_optional) {
+    BSTR given = SysAllocString(L"red apple");
+    VARIANT args[3];  // reversed: the optional flag, the compare type, the text
+    for (VARIANT& a : args) VariantInit(&a);
+    args[0].vt = VT_BOOL;
+    args[0].boolVal = VARIANT_FALSE;
+    args[1].vt = VT_I4;
+    args[1].lVal = 0;
+    args[2].vt = VT_BSTR;
+    args[2].bstrVal = given;
+    DISPPARAMS params{with_optional ? args : args + 1, nullptr, with_optional ? 3u : 2u, 0};
+    VARIANT result;
+    VariantInit(&result);
+    EXCEPINFO exception{};
+    UINT arg_error = 0;
+    EXPECT_EQ(dispatch_->Invoke(id(L"lfnMatchingPrefixLocationServerChange"), IID_NULL,
+                                LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, &exception,
+                                &arg_error),
+              S_OK);
+    EXPECT_EQ(result.vt, VT_I4);
+    EXPECT_EQ(result.lVal, 2);
+    const Outcome outcome{args[2].vt, args[2].vt == VT_BSTR && args[2].bstrVal == given,
+                          args[2].vt == VT_BSTR && args[2].bstrVal != nullptr
+                              ? std::wstring(args[2].bstrVal)
+                              : std::wstring()};
+    for (VARIANT& a : args) VariantClear(&a);
+    return outcome;
+  };
+  const Outcome given_all = server_change(true);
+  const Outcome optional_left_out = server_change(false);
+  EXPECT_TRUE(given_all == optional_left_out)
+      << "with every argument: vt " << given_all.vt << ", same string " << given_all.same_string
+      << "; with the optional one left out: vt " << optional_left_out.vt << ", same string "
+      << optional_left_out.same_string;
 }
 
 TEST_F(LateBound, RaisedErrorArrivesInExcepinfo) {

@@ -9,6 +9,7 @@
 // stay flat.
 //
 //   corvane_com_hostile_client [--seed=N] [--calls=N] [--big-strings=N] [--member=M]
+//                              [--heap-deltas]
 //
 // --calls is the number of random calls per member (the rounds are sized to
 // it); the seed is printed first, so that a failing run can be replayed.
@@ -31,6 +32,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <random>
 #include <string>
@@ -189,6 +191,65 @@ SIZE_T private_bytes() {
     if (region.RegionSize == 0) break;
   }
   return total;
+}
+
+// The bytes allocated in all of the process's heaps, block by block.
+long long heap_busy_bytes() {
+  HANDLE heaps[64];
+  const DWORD count = GetProcessHeaps(64, heaps);
+  long long total = 0;
+  for (DWORD h = 0; h < count && h < 64; ++h) {
+    if (!HeapLock(heaps[h])) continue;
+    PROCESS_HEAP_ENTRY entry{};
+    while (HeapWalk(heaps[h], &entry)) {
+      if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0) total += entry.cbData;
+    }
+    HeapUnlock(heaps[h]);
+  }
+  return total;
+}
+
+// The blocks allocated in the process heap: address and size.
+std::map<const void*, SIZE_T> heap_blocks() {
+  std::map<const void*, SIZE_T> blocks;
+  HANDLE heap = GetProcessHeap();
+  if (!HeapLock(heap)) return blocks;
+  PROCESS_HEAP_ENTRY entry{};
+  while (HeapWalk(heap, &entry)) {
+    if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0) blocks[entry.lpData] = entry.cbData;
+  }
+  HeapUnlock(heap);
+  return blocks;
+}
+
+// Prints the blocks of `after` that `before` does not have: size and the
+// first bytes, as text where they are printable.
+void print_new_blocks(const std::map<const void*, SIZE_T>& before,
+                      const std::map<const void*, SIZE_T>& after) {
+  long long gone = 0;
+  for (const auto& [address, size] : before) {
+    const auto now = after.find(address);
+    if (now == after.end() || now->second != size) gone += static_cast<long long>(size);
+  }
+  long long added = 0;
+  for (const auto& [address, size] : after) {
+    const auto old = before.find(address);
+    if (old == before.end() || old->second != size) added += static_cast<long long>(size);
+  }
+  std::printf("  %lld bytes in new blocks, %lld bytes in blocks gone\n", added, gone);
+  int shown = 0;
+  for (const auto& [address, size] : after) {
+    const auto old = before.find(address);
+    if (old != before.end() && old->second == size) continue;
+    if (size < 40) continue;
+    if (++shown > 40) break;
+    std::printf("  new block %p, %zu bytes: ", address, static_cast<std::size_t>(size));
+    const auto* bytes = static_cast<const unsigned char*>(address);
+    for (SIZE_T i = 0; i < size && i < 64; ++i) {
+      std::printf("%c", bytes[i] >= 32 && bytes[i] < 127 ? bytes[i] : '.');
+    }
+    std::printf("\n");
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -422,6 +483,17 @@ class HostileClient {
   // Every call goes to this member (0 to 11, in slot order), when set: to
   // find which member a growth of memory comes from.
   int only_member_ = -1;
+  // With --heap-deltas: the growth of the heaps' allocated bytes over each
+  // call, summed per member, and over the setting up and the release of each
+  // round's object, to tell which calls leave memory behind; and the blocks
+  // of the process heap allocated after round 31 and still there at the end,
+  // with their first bytes (run with OANOCACHE=1, or the runtime's cache of
+  // freed strings shows up here).
+  bool heap_deltas_ = false;
+  std::array<long long, kMemberCount> heap_growth_{};
+  long long setup_growth_ = 0;
+  long long release_growth_ = 0;
+  std::map<const void*, SIZE_T> snapshot_;
 
  private:
   std::filesystem::path folder_;
@@ -1337,29 +1409,33 @@ void HostileClient::contains_code() {
 
 // Arguments of the right count, each in a form a client may use: the
 // value, a by-reference value, or a by-reference VARIANT holding it.
+// A value passed by value belongs to the array the dispatcher is given: for
+// a by-reference parameter the dispatcher may write the member's value back
+// into it, freeing what it held, so only that array is cleared afterwards.
 void HostileClient::late_well_formed(int member) {
   Bag bag;
   auto string_argument = [&](const std::wstring& text) {
-    VARIANT* v = bag.variant();
+    VARIANT v;
+    VariantInit(&v);
     BSTR b = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
     switch (pick(3)) {
       case 0:
-        v->vt = VT_BSTR;
-        v->bstrVal = b;
+        v.vt = VT_BSTR;
+        v.bstrVal = b;
         break;
       case 1:
-        v->vt = VT_BYREF | VT_BSTR;
-        v->pbstrVal = bag.string(b);
+        v.vt = VT_BYREF | VT_BSTR;
+        v.pbstrVal = bag.string(b);
         break;
       default: {
         VARIANT* inner = bag.variant();
         inner->vt = VT_BSTR;
         inner->bstrVal = b;
-        v->vt = VT_BYREF | VT_VARIANT;
-        v->pvarVal = inner;
+        v.vt = VT_BYREF | VT_VARIANT;
+        v.pvarVal = inner;
       }
     }
-    return *v;
+    return v;
   };
   std::vector<VARIANT> args;  // in call order
   WORD flags = DISPATCH_METHOD;
@@ -1394,19 +1470,21 @@ void HostileClient::late_well_formed(int member) {
       break;
     case kPutList: {
       flags = DISPATCH_PROPERTYPUT;
-      VARIANT* v = bag.variant();
-      v->vt = VT_ARRAY | VT_BSTR;
-      v->parray = random_string_array(nullptr, false);
-      args.push_back(*v);
+      VARIANT v;
+      VariantInit(&v);
+      v.vt = VT_ARRAY | VT_BSTR;
+      v.parray = random_string_array(nullptr, false);
+      args.push_back(v);
       break;
     }
     case kTransfer: {
       // An object that is no list box: the list stays as it was.
-      VARIANT* v = bag.variant();
-      v->vt = VT_DISPATCH;
-      v->pdispVal = &failing_;
+      VARIANT v;
+      VariantInit(&v);
+      v.vt = VT_DISPATCH;
+      v.pdispVal = &failing_;
       failing_.AddRef();
-      args.push_back(*v);
+      args.push_back(v);
       break;
     }
     case kInit: {
@@ -1423,16 +1501,17 @@ void HostileClient::late_well_formed(int member) {
     }
     case kAssign: {
       // An unreadable address, by value or by reference.
-      VARIANT* v = bag.variant();
+      VARIANT v;
+      VariantInit(&v);
       bag.addresses.push_back(reinterpret_cast<Address>(freed_));
       if (chance(50)) {
-        v->vt = VT_BYREF | kAddressType;
-        v->byref = &bag.addresses.back();
+        v.vt = VT_BYREF | kAddressType;
+        v.byref = &bag.addresses.back();
       } else {
-        v->vt = kAddressType;
-        v->llVal = bag.addresses.back();
+        v.vt = kAddressType;
+        v.llVal = bag.addresses.back();
       }
-      args.push_back(*v);
+      args.push_back(v);
       break;
     }
     default:
@@ -1450,6 +1529,9 @@ void HostileClient::late_well_formed(int member) {
   SetErrorInfo(0, nullptr);
   const HRESULT hr = dispatch_->Invoke(kDispids[member], IID_NULL, LOCALE_USER_DEFAULT, flags,
                                        &params, &result, &exception, &arg_error);
+  for (VARIANT& v : reversed) {
+    if ((v.vt & VT_BYREF) == 0) VariantClear(&v);
+  }
   ++checked_answers_;
   const bool raises = (member == kContainsCode && text.empty()) || member == kAssign;
   if (raises) {
@@ -1843,15 +1925,31 @@ int HostileClient::run() {
   SIZE_T peak = 0;
   unsigned long long call = 0;
   for (long round = 0; round < rounds; ++round) {
+    long long busy = heap_deltas_ ? heap_busy_bytes() : 0;
+    // The growth since the last reading, added to `sum`.
+    auto measure = [&](long long& sum) {
+      if (!heap_deltas_) return;
+      const long long now = heap_busy_bytes();
+      sum += now - busy;
+      busy = now;
+    };
     create_object();
     if (chance(90)) init_object(chance(50) ? 1 : 2);
+    measure(setup_growth_);
     for (long i = 0; i < kCallsPerRound; ++i) {
       g_context.call = ++call;
       const int member = only_member_ >= 0 ? only_member_ : pick(kMemberCount);
       ++made_[member];
       call_member(member);
+      measure(heap_growth_[member]);
     }
     release_object();
+    measure(release_growth_);
+    if (heap_deltas_ && round == 30) snapshot_ = heap_blocks();
+    if (heap_deltas_ && round == rounds - 1) {
+      std::printf("blocks allocated since round 31 and still there:\n");
+      print_new_blocks(snapshot_, heap_blocks());
+    }
     const SIZE_T now = private_bytes();
     if (round == 0) warm = now;
     peak = std::max(peak, now);
@@ -1878,6 +1976,13 @@ int HostileClient::run() {
   std::printf("calls per member (early-bound + late-bound):\n");
   for (int m = 0; m < kMemberCount; ++m) {
     std::printf("  %-40s %8llu (%llu late-bound)\n", kMemberNames[m], made_[m], late_made_[m]);
+  }
+  if (heap_deltas_) {
+    std::printf("heap growth (allocated bytes): setting up objects %lld, releasing them %lld\n",
+                setup_growth_, release_growth_);
+    for (int m = 0; m < kMemberCount; ++m) {
+      std::printf("  %-40s %10lld\n", kMemberNames[m], heap_growth_[m]);
+    }
   }
   std::printf(
       "answers checked: %llu (found-if-present on sorted lists %llu, prefix locations "
@@ -1909,12 +2014,14 @@ int main(int argc, char** argv) {
   long calls = 100000;
   int big_strings = 3;
   int only_member = -1;
+  bool heap_deltas = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg.rfind("--seed=", 0) == 0) seed = std::strtoull(arg.c_str() + 7, nullptr, 10);
     if (arg.rfind("--calls=", 0) == 0) calls = std::strtol(arg.c_str() + 8, nullptr, 10);
     if (arg.rfind("--big-strings=", 0) == 0) big_strings = std::atoi(arg.c_str() + 14);
     if (arg.rfind("--member=", 0) == 0) only_member = std::atoi(arg.c_str() + 9);
+    if (arg == "--heap-deltas") heap_deltas = true;
   }
   std::printf("hostile client: seed %" PRIu64 ", %ld calls per member (replay with --seed=%" PRIu64
               " --calls=%ld)\n",
@@ -1928,6 +2035,7 @@ int main(int argc, char** argv) {
     HostileClient client(seed, calls, big_strings,
                          std::filesystem::temp_directory_path() / "corvane-hostile-client");
     client.only_member_ = only_member;
+    client.heap_deltas_ = heap_deltas;
     rc = client.run();
   }
   CoUninitialize();
