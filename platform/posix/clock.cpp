@@ -25,14 +25,9 @@ class PosixClock final : public Clock {
 };
 
 void append_number(std::string& out, unsigned value, std::size_t width) {
-  char digits[10];
-  std::size_t count = 0;
-  do {
-    digits[count++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  if (count < width) out.append(width - count, '0');
-  while (count > 0) out += digits[--count];
+  std::string digits = std::to_string(value);
+  if (digits.size() < width) out.append(width - digits.size(), '0');
+  out += digits;
 }
 
 // The picture elements of GetDateFormat and GetTimeFormat that carry numbers
@@ -40,7 +35,6 @@ void append_number(std::string& out, unsigned value, std::size_t width) {
 // quotes and every other character are copied as they stand.
 std::string format_picture(const LocalTime& t, const char* picture) {
   std::string out;
-  out.reserve(24);
   for (const char* p = picture; *p != '\0';) {
     const char c = *p;
     std::size_t run = 1;

@@ -112,7 +112,6 @@ DispatchArguments::DispatchArguments(ITypeInfo* vtable, DISPID id, WORD flags, D
   }
   const std::size_t first = omitted.size();
   arguments_.insert(arguments_.end(), params->rgvarg, params->rgvarg + params->cArgs);
-  passed_as_given_.assign(params->cArgs, true);
   for (UINT i = 0; i < params->cArgs; ++i) {
     VARIANTARG& argument = arguments_[first + i];
     if (argument.vt != (VT_BYREF | VT_VARIANT) || argument.pvarVal == nullptr) continue;
@@ -125,7 +124,6 @@ DispatchArguments::DispatchArguments(ITypeInfo* vtable, DISPID id, WORD flags, D
     // The same chain the members follow (a cycle ends after a few steps).
     VARIANT* variable = const_cast<VARIANT*>(&dereferenced(*argument.pvarVal));
     if (wanted == VT_EMPTY) continue;
-    passed_as_given_[i] = false;
     if (variable->vt == wanted) {
       argument.vt = VT_BYREF | wanted;
       argument.byref = &variable->lVal;  // the value's storage inside the variant
@@ -135,8 +133,6 @@ DispatchArguments::DispatchArguments(ITypeInfo* vtable, DISPID id, WORD flags, D
     } else if (SUCCEEDED(VariantChangeType(copies_[i].put(), variable, 0, wanted))) {
       argument.vt = VT_BYREF | wanted;
       argument.byref = &copies_[i].get().lVal;
-    } else {
-      passed_as_given_[i] = true;  // left as it came
     }
   }
   adapted_ = *params;
@@ -149,8 +145,13 @@ DispatchArguments::DispatchArguments(ITypeInfo* vtable, DISPID id, WORD flags, D
 
 void DispatchArguments::hand_back() {
   if (caller_ == nullptr) return;
+  // A by-reference VARIANT was either pointed at the variable it refers to
+  // or passed on as it came; the dispatcher writes through it either way,
+  // so only the others can have changed.
   for (UINT i = 0; i < caller_->cArgs; ++i) {
-    if (passed_as_given_[i]) caller_->rgvarg[i] = arguments_[first_caller_argument_ + i];
+    if (caller_->rgvarg[i].vt != (VT_BYREF | VT_VARIANT)) {
+      caller_->rgvarg[i] = arguments_[first_caller_argument_ + i];
+    }
   }
 }
 

@@ -47,8 +47,8 @@ class DispatchArguments {
 
   DISPPARAMS* get() { return params_; }
 
-  // After the call: the caller's arguments that were passed on as they came
-  // get back what the dispatcher left in them. For a by-reference parameter
+  // After the call: the caller's arguments given by value get back what the
+  // dispatcher left in them. For a by-reference parameter
   // given a value, the dispatcher writes the member's value back into the
   // argument (freeing the string it held); the caller must see that write,
   // not keep a string that is gone.
@@ -58,8 +58,6 @@ class DispatchArguments {
   DISPPARAMS* params_;
   DISPPARAMS* caller_ = nullptr;
   std::size_t first_caller_argument_ = 0;
-  // Per caller argument: passed on as it came (not pointed elsewhere).
-  std::vector<bool> passed_as_given_;
   DISPPARAMS adapted_{};
   std::vector<VARIANTARG> arguments_;
   // Converted copies, one cell per argument so that pointers into them stay valid.

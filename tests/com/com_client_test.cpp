@@ -504,6 +504,16 @@ class LateBound : public ::testing::Test {
     for (VARIANT& v : reversed) VariantClear(&v);
     return hr;
   }
+  // The list put late-bound, as a VARIANT holding a string array.
+  HRESULT put_list(LONG lower, std::vector<std::wstring> items) {
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_ARRAY | VT_BSTR;
+    value.parray = strings(lower, std::move(items));
+    const HRESULT hr = call(id(L"StringList"), DISPATCH_PROPERTYPUT, {value});
+    VariantClear(&value);
+    return hr;
+  }
   std::vector<std::wstring> list_contents() {
     VARIANT back;
     VariantInit(&back);
@@ -552,12 +562,7 @@ TEST_F(LateBound, NamesGiveTheBindingDispids) {
 }
 
 TEST_F(LateBound, ByReferenceArgumentsAsCompiledClientsPassThem) {
-  VARIANT value;
-  VariantInit(&value);
-  value.vt = VT_ARRAY | VT_BSTR;
-  value.parray = strings(0, {L"one", L"two"});
-  ASSERT_EQ(call(id(L"StringList"), DISPATCH_PROPERTYPUT, {value}), S_OK);
-  VariantClear(&value);
+  ASSERT_EQ(put_list(0, {L"one", L"two"}), S_OK);
   EXPECT_EQ(list_contents(), (std::vector<std::wstring>{L"one", L"two"}));
 
   LONG index = 1;
@@ -587,12 +592,7 @@ TEST_F(LateBound, ByReferenceArgumentsAsCompiledClientsPassThem) {
 }
 
 TEST_F(LateBound, ScriptVariablesByReferenceVariant) {
-  VARIANT value;
-  VariantInit(&value);
-  value.vt = VT_ARRAY | VT_BSTR;
-  value.parray = strings(0, {L"one", L"two"});
-  ASSERT_EQ(call(id(L"StringList"), DISPATCH_PROPERTYPUT, {value}), S_OK);
-  VariantClear(&value);
+  ASSERT_EQ(put_list(0, {L"one", L"two"}), S_OK);
 
   // A script's variables: a small integer and a string, each passed as a
   // by-reference VARIANT.
@@ -618,12 +618,7 @@ TEST_F(LateBound, ScriptVariablesByReferenceVariant) {
 }
 
 TEST_F(LateBound, LookupsWithOptionalArgumentsAndWriteBack) {
-  VARIANT value;
-  VariantInit(&value);
-  value.vt = VT_ARRAY | VT_BSTR;
-  value.parray = strings(1, {L"10", L"20", L"Red Apple (123)"});
-  ASSERT_EQ(call(id(L"StringList"), DISPATCH_PROPERTYPUT, {value}), S_OK);
-  VariantClear(&value);
+  ASSERT_EQ(put_list(1, {L"10", L"20", L"Red Apple (123)"}), S_OK);
 
   // lfnMatch with the optional argument omitted, and with it given.
   VARIANT target, flag, result;
@@ -660,10 +655,7 @@ TEST_F(LateBound, LookupsWithOptionalArgumentsAndWriteBack) {
                  {by_text, by_compare}, &result),
             S_OK);
   EXPECT_EQ(result.lVal, -1);
-  value.vt = VT_ARRAY | VT_BSTR;
-  value.parray = strings(0, {L"10", L"20", L"Red Apple (123)"});
-  ASSERT_EQ(call(id(L"StringList"), DISPATCH_PROPERTYPUT, {value}), S_OK);
-  VariantClear(&value);
+  ASSERT_EQ(put_list(0, {L"10", L"20", L"Red Apple (123)"}), S_OK);
   ASSERT_EQ(call(id(L"lfnMatchingPrefixLocationServerChange"), DISPATCH_METHOD,
                  {by_text, by_compare}, &result),
             S_OK);
@@ -711,12 +703,7 @@ TEST_F(LateBound, LookupsWithOptionalArgumentsAndWriteBack) {
 // comes back alike both times, as the dispatcher left it, and is the
 // caller's to clear.
 TEST_F(LateBound, AValueForAByReferenceParameterComesBackAsTheDispatcherLeftIt) {
-  VARIANT value;
-  VariantInit(&value);
-  value.vt = VT_ARRAY | VT_BSTR;
-  value.parray = strings(0, {L"10", L"20", L"Red Apple (123)"});
-  ASSERT_EQ(call(id(L"StringList"), DISPATCH_PROPERTYPUT, {value}), S_OK);
-  VariantClear(&value);
+  ASSERT_EQ(put_list(0, {L"10", L"20", L"Red Apple (123)"}), S_OK);
   struct Outcome {
     VARTYPE vt;
     bool same_string;

@@ -193,32 +193,29 @@ SIZE_T private_bytes() {
   return total;
 }
 
-// The bytes allocated in all of the process's heaps, block by block.
-long long heap_busy_bytes() {
-  HANDLE heaps[64];
-  const DWORD count = GetProcessHeaps(64, heaps);
-  long long total = 0;
-  for (DWORD h = 0; h < count && h < 64; ++h) {
-    if (!HeapLock(heaps[h])) continue;
-    PROCESS_HEAP_ENTRY entry{};
-    while (HeapWalk(heaps[h], &entry)) {
-      if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0) total += entry.cbData;
-    }
-    HeapUnlock(heaps[h]);
+// Calls `visit(address, size)` for every allocated block of the process heap.
+template <class Visit>
+void for_each_heap_block(Visit&& visit) {
+  HANDLE heap = GetProcessHeap();
+  if (!HeapLock(heap)) return;
+  PROCESS_HEAP_ENTRY entry{};
+  while (HeapWalk(heap, &entry)) {
+    if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0) visit(entry.lpData, entry.cbData);
   }
+  HeapUnlock(heap);
+}
+
+// The bytes allocated in the process heap.
+long long heap_busy_bytes() {
+  long long total = 0;
+  for_each_heap_block([&](const void*, SIZE_T size) { total += static_cast<long long>(size); });
   return total;
 }
 
 // The blocks allocated in the process heap: address and size.
 std::map<const void*, SIZE_T> heap_blocks() {
   std::map<const void*, SIZE_T> blocks;
-  HANDLE heap = GetProcessHeap();
-  if (!HeapLock(heap)) return blocks;
-  PROCESS_HEAP_ENTRY entry{};
-  while (HeapWalk(heap, &entry)) {
-    if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0) blocks[entry.lpData] = entry.cbData;
-  }
-  HeapUnlock(heap);
+  for_each_heap_block([&](const void* address, SIZE_T size) { blocks[address] = size; });
   return blocks;
 }
 
@@ -483,7 +480,7 @@ class HostileClient {
   // Every call goes to this member (0 to 11, in slot order), when set: to
   // find which member a growth of memory comes from.
   int only_member_ = -1;
-  // With --heap-deltas: the growth of the heaps' allocated bytes over each
+  // With --heap-deltas: the growth of the process heap's allocated bytes over each
   // call, summed per member, and over the setting up and the release of each
   // round's object, to tell which calls leave memory behind; and the blocks
   // of the process heap allocated after round 31 and still there at the end,
