@@ -67,11 +67,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                    copy->rgsabound[0].cElements == header.rgsabound[0].cElements &&
                    copy->rgsabound[0].lLbound == header.rgsabound[0].lLbound,
                "the copy differs from the header");
-    // The caller's own strings, numbered from a bound that cannot overflow.
-    const std::int64_t last =
-        static_cast<std::int64_t>(header.rgsabound[0].lLbound) + static_cast<std::int64_t>(count);
-    if (header.pvData == cells.data() && real_count && count > 0 && last < INT32_MAX / 2 &&
-        last > INT32_MIN / 2) {
+    // The caller's own strings, numbered so that no two indexes the search
+    // adds together overflow 32 bits (that overflow is an error by design).
+    const std::int64_t first = header.rgsabound[0].lLbound;
+    const std::int64_t last = first + static_cast<std::int64_t>(count) - 1;
+    if (header.pvData == cells.data() && real_count && count > 0 && 2 * first >= INT32_MIN &&
+        2 * last <= INT32_MAX) {
       const std::size_t pick = in.ConsumeIntegralInRange<std::size_t>(0, count - 1);
       const Variant found = list.lfnMatch(texts[pick]);
       FUZZ_CHECK(found.get().vt == VT_I4 &&
