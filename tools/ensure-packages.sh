@@ -10,6 +10,13 @@ done
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)
 echo "Installing: ${missing[*]}"
+# Packages of another architecture (wine32:i386) need it enabled first.
+for pkg in "${missing[@]}"; do
+  case "$pkg" in
+    *:*) arch="${pkg##*:}"
+         dpkg --print-foreign-architectures | grep -qx "$arch" || "${as_root[@]}" dpkg --add-architecture "$arch" ;;
+  esac
+done
 # A mirror that is out of step for one list must not stop the install.
 "${as_root[@]}" apt-get update -qq || echo "apt-get update reported errors; installing with the lists it has"
 DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq "${missing[@]}"

@@ -42,13 +42,20 @@
 
 namespace {
 
+// Addresses no process can read: the kernel's half, and (64-bit) the
+// non-canonical hole or (32-bit) the half above a client's 2 GB.
 #ifdef _WIN64
 using Address = hyper;
 constexpr VARTYPE kAddressType = VT_I8;
+constexpr unsigned long long kKernelStart = 0xFFFF800000000000ull;
+constexpr unsigned long long kAboveUserSpace = 0x0000800000000000ull;
 #else
 using Address = LONG;
 constexpr VARTYPE kAddressType = VT_I4;
+constexpr unsigned long long kKernelStart = 0xFFFF0000ull;
+constexpr unsigned long long kAboveUserSpace = 0x80000000ull;
 #endif
+constexpr int kPointer = sizeof(void*);
 
 // {33AD4F11-6699-11CF-B70C-00AA0060D393}: the forms runtime's list box.
 constexpr IID kIID_ListBox = {
@@ -1283,13 +1290,14 @@ void HostileClient::assign() {
           address = reinterpret_cast<Address>(no_access_) + pick(4096);
           break;
         case 3:
-          address = reinterpret_cast<Address>(guarded_) + 1 + pick(7);
+          // A pointer-sized read from here runs into the no-access page.
+          address = reinterpret_cast<Address>(guarded_) + 8 - kPointer + 1 + pick(kPointer - 1);
           break;
         case 4:
-          address = chance(50) ? -1 : static_cast<Address>(0xFFFF800000000000ull + pick(4096));
+          address = chance(50) ? -1 : static_cast<Address>(kKernelStart + pick(4096));
           break;
         case 5:
-          address = static_cast<Address>(0x0000800000000000ull + next() % 0x100000000ull);
+          address = static_cast<Address>(kAboveUserSpace + next() % 0x7FFF0000u);
           break;
         default: {
           // A string header whose storage lies in unreadable memory, or runs
@@ -1332,7 +1340,8 @@ void HostileClient::assign() {
     }
     expected_ = after;
   } else if (hr != static_cast<HRESULT>(-1)) {
-    fail("AssignStringList gave 0x%08lx, expected error -1", hr);
+    fail("AssignStringList(%lld) gave 0x%08lx, expected error -1", static_cast<long long>(address),
+         hr);
   } else {
     check_error_info(hr, error);
   }
