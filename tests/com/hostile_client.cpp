@@ -1311,8 +1311,10 @@ void HostileClient::assign() {
             header.pvData = no_access_;
             header.rgsabound[0].cElements = 1 + pick(10);
           } else {
+            // More strings than the 8 readable bytes hold.
             header.pvData = guarded_;
-            header.rgsabound[0].cElements = chance(50) ? 0xFFFFFFFFu : 2u + pick(1000);
+            header.rgsabound[0].cElements =
+                chance(50) ? 0xFFFFFFFFu : 8u / kPointer + 1u + pick(1000);
           }
           address = reinterpret_cast<Address>(&header_cell);
           break;
