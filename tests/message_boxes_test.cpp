@@ -207,7 +207,7 @@ TEST_F(Boxes, ErrMsgBoxWordsForInstallationAndRemoteCallErrors) {
       "Error 458: Variable uses an Automation type\r\nin a.b.\r\n"
       "The error occured at line: 1");
   ErrMsgBox(installation, 4096, OLESTR("Error"), true);
-  EXPECT_EQ(h.boxes.boxes.back().text,
+  EXPECT_EQ(h.boxes.last().text,
             "Quillon has encountered an unexpected problem:\r\n\r\n" +
                 testing::narrow(installation) +
                 "\r\n\r\nPlease check to make sure that Quillon is properly installed.\r\n\r\n"
@@ -219,7 +219,7 @@ TEST_F(Boxes, ErrMsgBoxWordsForInstallationAndRemoteCallErrors) {
   const std::string original = testing::narrow(remote);
   ErrMsgBox(remote, 4096, OLESTR("Error"), true);
   EXPECT_EQ(testing::narrow(remote), "After no other process terminations: " + original);
-  EXPECT_NE(h.boxes.boxes.back().text.find("Marrowind: \r\nAfter no other process terminations: "),
+  EXPECT_NE(h.boxes.last().text.find("Marrowind: \r\nAfter no other process terminations: "),
             std::string::npos);
 
   std::ofstream(h.folder.path() / "Abends.txt", std::ios::binary) << "A\r\nB\r\n";

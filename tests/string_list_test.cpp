@@ -117,7 +117,7 @@ TEST(StringList, PutAcceptsAnyStringArrayAndNothingElse) {
   EXPECT_EQ(
       h.shown("Error 9: Subscript out of range\r\nin Corvane.clsStringList.ReplaceString.\r\n"),
       1u);
-  EXPECT_EQ(h.boxes.boxes.back().title, "Quillon Warning Message");
+  EXPECT_EQ(h.boxes.last().title, "Quillon Warning Message");
   EXPECT_EQ(h.screen.resets, 1);
 
   // A number, a string, an array of variants: list emptied, box shown, no error.
@@ -139,8 +139,8 @@ TEST(StringList, PutAcceptsAnyStringArrayAndNothingElse) {
   EXPECT_EQ(h.shown("Error -1: Unexpected parameter passed to StringList property\r\n"
                     "in Corvane.clsStringList.StringList.\r\nThe error occured at line: "),
             3u);
-  EXPECT_EQ(h.boxes.boxes.back().title, "Error");
-  EXPECT_EQ(h.boxes.boxes.back().style, 4096);
+  EXPECT_EQ(h.boxes.last().title, "Error");
+  EXPECT_EQ(h.boxes.last().style, 4096);
   EXPECT_EQ(h.screen.resets, 4);
 
   // A String() variable that holds no array empties the list without a box.

@@ -80,6 +80,12 @@ class RecordingMessageBoxes final : public platform::MessageBoxes {
     if (on_show) on_show();
     return answer;
   }
+  // The last box shown; an empty one when none was, so that a test whose box
+  // did not come fails its checks instead of reading past the list.
+  const Box& last() const {
+    static const Box none{};
+    return boxes.empty() ? none : boxes.back();
+  }
   std::vector<Box> boxes;
   std::int32_t answer = 1;
   std::function<void()> on_show;
