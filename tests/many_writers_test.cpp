@@ -66,6 +66,15 @@ struct FileCheck {
   std::vector<std::string> broken;  // the first few lines that are no record
   std::size_t notes = 0;            // lines that hold the note looked for
   bool ends_with_line_break = false;
+
+  // Counts the records found once and those not found, from how often each
+  // was seen.
+  void tally(const std::unordered_map<std::string, int>& seen) {
+    for (const auto& [record, count] : seen) {
+      if (count == 0) ++missing;
+      if (count == 1) ++whole;
+    }
+  }
 };
 
 std::vector<std::string_view> split_lines(std::string_view text) {
@@ -91,7 +100,7 @@ FileCheck check_log(const OleString& file, std::string_view prefix, std::string_
   }
   FileCheck check;
   const std::string text = testing::read_file(file);
-  check.ends_with_line_break = text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
+  check.ends_with_line_break = text.ends_with("\r\n");
   for (const std::string_view line : split_lines(text)) {
     if (!note.empty() && line.find(note) != std::string_view::npos) {
       ++check.notes;
@@ -110,10 +119,7 @@ FileCheck check_log(const OleString& file, std::string_view prefix, std::string_
     }
     if (++found->second == 2) ++check.repeated;
   }
-  for (const auto& [record, count] : seen) {
-    if (count == 0) ++check.missing;
-    if (count == 1) ++check.whole;
-  }
+  check.tally(seen);
   return check;
 }
 
@@ -159,7 +165,7 @@ FileCheck check_errors_file(const OleString& file, std::string_view kind, int wr
   }
   FileCheck check;
   const std::string text = testing::read_file(file);
-  check.ends_with_line_break = text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
+  check.ends_with_line_break = text.ends_with("\r\n");
   const std::vector<std::string_view> lines = split_lines(text);
   const std::string declaration = platform::to_ansi(modVBTrace::XMLVersionStatement());
   const std::string errors = platform::to_ansi(modVBTrace::NodeStart(OLESTR("Errors"), 0));
@@ -181,10 +187,7 @@ FileCheck check_errors_file(const OleString& file, std::string_view kind, int wr
     if (++found->second == 2) ++check.repeated;
     at += shape.size();
   }
-  for (const auto& [record, count] : seen) {
-    if (count == 0) ++check.missing;
-    if (count == 1) ++check.whole;
-  }
+  check.tally(seen);
   return check;
 }
 

@@ -8,9 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/ensure-packages.sh g++ cmake ninja-build libgtest-dev googletest libicu-dev libbenchmark-dev clang-format \
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 libwine-dev wine64-tools xvfb xauth \
-  clang-16 libclang-rt-16-dev valgrind
-# The 32-bit loader for the product build's tests.
-tools/ensure-packages.sh wine32:i386
+  clang-16 libclang-rt-16-dev valgrind wine32:i386
 export CORVANE_WERROR=ON
 
 echo "== format"

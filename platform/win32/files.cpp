@@ -64,8 +64,7 @@ AppendLock open_append_lock(HANDLE file, const OleString& path) {
   try {
     return AppendLock(mutex, CloseHandle);
   } catch (...) {
-    CloseHandle(mutex);
-    return AppendLock();
+    return AppendLock();  // the failed owner has closed the mutex already
   }
 }
 
