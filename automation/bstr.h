@@ -56,6 +56,9 @@ class Bstr {
     reset();
     return &p_;
   }
+  // The cell as it is, for a callee that takes the string by reference and
+  // may replace it (freeing what it held).
+  BSTR* cell() { return &p_; }
 
  private:
   BSTR p_ = nullptr;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <numeric>
 #include <vector>
 
@@ -12,9 +13,10 @@
 // Heap allocations made by the process so far (every malloc, calloc, realloc).
 long allocation_count();
 
-// read and write system calls made by the process so far, from the kernel's
-// own count (/proc/self/io); -1 where the system does not keep one.
-long system_call_count();
+// The system calls `work` makes, counted in a child process in which every
+// system call is trapped (and fails): up to 200, or -1 where the kernel
+// refuses to trap them.
+long system_calls_of(const std::function<void()>& work);
 
 // N distinct words (letters, digits, blanks, punctuation, accents) of 6 to 20
 // characters, in the order the text search needs; built once per N.

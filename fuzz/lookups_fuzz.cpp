@@ -4,8 +4,9 @@
 // the prefix, else the last one that sorts before it (0 when none does). The
 // entries use letters and digits of both cases, whose order is the same for
 // a whole entry and for its beginning, so that a list sorted by entries is
-// sorted by their heads too. The description test and the server-change
-// lookup run on the same entries with codes added.
+// sorted by their heads too. The long-integer search runs on numbers sorted
+// by value. The description test and the server-change lookup, with and
+// without the codes, run on the same entries with codes added.
 #include <algorithm>
 #include <vector>
 
@@ -58,6 +59,14 @@ bool has_code(OleStringView description) {
   return platform::is_numeric_text(tail);
 }
 
+// sfnSubStringWithoutCode, read off its rule: a description with a code loses
+// everything from the blank of its last " (" on.
+OleString without_code(const OleString& description) {
+  if (!has_code(description)) return description;
+  const std::size_t blank = description.rfind(OLESTR(" ("));
+  return blank == OleString::npos ? description : description.substr(0, blank);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -87,6 +96,39 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_CHECK(index >= lower && index - lower < static_cast<std::int32_t>(items.size()) &&
                      compare_ignoring_case(items[index - lower], target) == 0,
                  printable(target) + " missed, got " + std::to_string(index));
+    }
+  }
+
+  // The long-integer search on numbers written in several ways (leading
+  // zeros and blanks), sorted by value: it finds an entry of the target's
+  // value whenever there is one.
+  {
+    std::vector<std::int32_t> values;
+    for (std::size_t i = 0; i < count; ++i)
+      values.push_back(in.ConsumeIntegralInRange<std::int32_t>(-50, 50) * 40000000);
+    std::sort(values.begin(), values.end());
+    std::vector<OleString> numbers;
+    for (const std::int32_t v : values) {
+      OleString written = OleString(in.ConsumeIntegralInRange<std::size_t>(0, 2), u' ');
+      if (v < 0) written += u'-';
+      written += OleString(in.ConsumeIntegralInRange<std::size_t>(0, 2), u'0');
+      const std::string digits = std::to_string(v < 0 ? -static_cast<std::int64_t>(v) : v);
+      written.append(digits.begin(), digits.end());
+      numbers.push_back(written);
+    }
+    const std::int32_t wanted = in.ConsumeIntegralInRange<std::int32_t>(-50, 50) * 40000000;
+    const std::string wanted_text = std::to_string(wanted);
+    const std::int32_t lower = in.ConsumeIntegralInRange<std::int32_t>(-1000, 1000);
+    ListUnderTest t(lower, numbers, share);
+    const Variant found = t.list.lfnMatch(OleString(wanted_text.begin(), wanted_text.end()), true);
+    FUZZ_CHECK(found.get().vt == VT_I4, "no long search ran");
+    const std::int32_t index = found.get().lVal;
+    if (std::find(values.begin(), values.end(), wanted) == values.end()) {
+      FUZZ_CHECK(index == -1, wanted_text + " found at " + std::to_string(index));
+    } else {
+      FUZZ_CHECK(index >= lower && index - lower < static_cast<std::int32_t>(values.size()) &&
+                     values[index - lower] == wanted,
+                 wanted_text + " missed, got " + std::to_string(index));
     }
   }
 
@@ -126,11 +168,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!descriptions.empty()) {
     ListUnderTest t(0, descriptions, share);
     const std::size_t pick = in.ConsumeIntegralInRange<std::size_t>(0, descriptions.size() - 1);
-    OleString text = descriptions[pick];
-    const std::int32_t index = t.list.lfnMatchingPrefixLocationServerChange(text, 0, true);
-    std::int32_t lowest = 0;
-    while (compare_ignoring_case(descriptions[lowest], descriptions[pick]) != 0) ++lowest;
-    FUZZ_CHECK(index == lowest, printable(descriptions[pick]) + " at " + std::to_string(index));
+    const bool with_code = in.ConsumeBool();
+    auto candidate = [&](std::size_t i) {
+      return with_code ? descriptions[i] : without_code(descriptions[i]);
+    };
+    const OleString wanted = candidate(pick);
+    OleString text = wanted;
+    const std::int32_t index = t.list.lfnMatchingPrefixLocationServerChange(text, 0, with_code);
+    std::size_t lowest = 0;
+    while (compare_ignoring_case(candidate(lowest), wanted) != 0) ++lowest;
+    FUZZ_CHECK(index == static_cast<std::int32_t>(lowest),
+               printable(wanted) + " at " + std::to_string(index));
     FUZZ_CHECK(text == descriptions[lowest], printable(text));
   }
   return 0;

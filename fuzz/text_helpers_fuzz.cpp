@@ -5,6 +5,20 @@
 using namespace corvane;
 using namespace corvane::fuzzing;
 
+namespace {
+
+// The text with every copy of `piece` taken out, scanning left to right.
+OleString without_every(const OleString& text, const OleString& piece) {
+  OleString kept;
+  std::size_t from = 0;
+  for (std::size_t hit; (hit = text.find(piece, from)) != OleString::npos;
+       from = hit + piece.size())
+    kept.append(text, from, hit - from);
+  return kept + text.substr(from);
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
   // The tail counts characters after the last occurrence of a one-character
@@ -36,18 +50,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     message += text_from(in, "Ab.:x ", 30);
     message += any_text(in, 60);
   }
-  // The first prefix, in any case, goes through the colon after it; with no
-  // colon after it only the prefix as written in lower case goes.
+  // The first prefix, in any case, goes through the colon after it, and every
+  // copy of exactly that piece goes; with no colon after it, every copy of
+  // the prefix as written in lower case goes.
   const OleString stripped = modVBTrace::sfnStripScribePrefix(message);
   const std::size_t at = instr(message, modVBTrace::kServerExceptionPrefix, 1, CompareMode::kText);
-  const bool colon_after =
-      at != 0 &&
-      message.find(u':', at - 1 + modVBTrace::kServerExceptionPrefix.size()) != OleString::npos;
-  if (at == 0 ||
-      (!colon_after && message.find(modVBTrace::kServerExceptionPrefix) == OleString::npos)) {
-    FUZZ_CHECK(stripped == message, printable(message));
-  } else {
-    FUZZ_CHECK(stripped.size() < message.size(), printable(message));
+  OleString unprefixed = message;
+  if (at != 0) {
+    const std::size_t start = at - 1;
+    const std::size_t colon = message.find(u':', start + modVBTrace::kServerExceptionPrefix.size());
+    unprefixed = without_every(message, colon == OleString::npos
+                                            ? OleString(modVBTrace::kServerExceptionPrefix)
+                                            : message.substr(start, colon - start + 1));
   }
+  FUZZ_CHECK(stripped == unprefixed, printable(message) + " -> " + printable(stripped));
   return 0;
 }

@@ -16,9 +16,13 @@ class AutomationObjects : public Replaceable<AutomationObjects> {
   // A new object (an opaque reference, never 0); raises 429 "ActiveX
   // component can't create object" when the identifier names no class here.
   virtual std::intptr_t create(OleStringView prog_id) = 0;
+  // How the string arguments travel: as values, or as references to
+  // variables of the caller (which the method may change; the changes are
+  // dropped).
+  enum class Passing { kByValue, kByReference };
   // Calls a method by name with string arguments; raises what it raises.
   virtual void call(std::intptr_t object, OleStringView method,
-                    const std::vector<OleString>& arguments) = 0;
+                    const std::vector<OleString>& arguments, Passing passing) = 0;
 
   static AutomationObjects& system();
 };

@@ -24,6 +24,8 @@ class Clock : public Replaceable<Clock> {
  public:
   virtual ~Clock() = default;
   virtual LocalTime local_time() = 0;
+  // The user's time separator (the colon of the runtime's "hh:nn:ss").
+  virtual std::string time_separator() = 0;
 
   static Clock& system();
 };

@@ -45,4 +45,9 @@ class Files : public Replaceable<Files> {
   static Files& system();
 };
 
+// Whether two paths name the same file: the same file on disk when both
+// exist (hard links and short names included), otherwise the same full path
+// once "." and ".." and doubled separators are resolved, letter case ignored.
+bool names_same_file(OleStringView a, OleStringView b);
+
 }  // namespace corvane::platform

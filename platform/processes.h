@@ -38,8 +38,9 @@ class Processes : public Replaceable<Processes> {
   virtual std::uint32_t shell(OleStringView command_line, int show_state) = 0;
 
   virtual std::uint32_t current_process_id() = 0;
-  // Leaves COM and ends the process at once with the exit code.
-  [[noreturn]] virtual void exit_process(std::uint32_t code) = 0;
+  // Ends the process at once with the exit code; with leave_com, leaves the
+  // thread's COM apartment first.
+  [[noreturn]] virtual void exit_process(std::uint32_t code, bool leave_com) = 0;
 
   static constexpr std::uint32_t kInfinite = 0xFFFFFFFF;
 

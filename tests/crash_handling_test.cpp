@@ -83,6 +83,14 @@ TEST(CrashHandling, ADiagnosisOfAnotherComponentOrWithoutTheDebugger) {
   side.put("DebugInfo.flg", "");
   side.put("DebugInfo.ini", "[DebugInfo]\r\nErrorsToDiagnose=Other\r\n");
   EXPECT_FALSE(DiagnoseThisComponent());
+  // The list is read into 1,024 characters: a name that ends within the
+  // first 1,023 counts, one cut by the end of the buffer does not.
+  const std::string names = std::string(1023 - 7, 'x') + ";";
+  side.put("DebugInfo.ini", "[DebugInfo]\r\nErrorsToDiagnose=" + names + "Corvane\r\n");
+  EXPECT_FALSE(DiagnoseThisComponent());
+  side.put("DebugInfo.ini", "[DebugInfo]\r\nErrorsToDiagnose=" + names.substr(1) + "Corvane\r\n");
+  EXPECT_TRUE(DiagnoseThisComponent());
+  side.put("DebugInfo.ini", "[DebugInfo]\r\nErrorsToDiagnose=Other\r\n");
   EXPECT_FALSE(MonitorForHangDumps());
   EXPECT_EQ(module_values().hang_monitor, std::optional<bool>(false));
 
@@ -232,14 +240,15 @@ TEST(CrashHandling, WithoutTheUtilityLibraryTheErrorIsLoggedAndTheProcessGoesOn)
 // A fatal error (number 10000, or any error once the suite's crash handler
 // has left its marker): the system-error box, the records, then the crash
 // marker is deleted and the suite restarted, and the process ends with 0.
+// The marker is looked for also when the number alone is fatal.
 TEST(CrashHandling, AFatalErrorRestartsTheSuiteAfterItsBox) {
-  for (const char* number : {"10000", "5"}) {
+  const std::pair<const char*, bool> kRuns[] = {{"10000", false}, {"5", true}, {"10000", true}};
+  for (const auto& [number, marker] : kRuns) {
     TraceHarness h;
     const fs::path side = h.folder.path() / "side";
     const fs::path modules = h.folder.path() / "modules";
     fs::create_directories(side);
     fs::create_directories(modules);
-    const bool marker = std::string(number) == "5";  // not fatal by number: by the marker
     if (marker) std::ofstream(side / "CrashHandler.txt") << "";
     fs::copy_file(own_folder() / (std::string("corvane_test_child") + kExe),
                   modules / "QuillonMT.exe");
@@ -275,6 +284,10 @@ TEST(CrashHandling, AFatalErrorRestartsTheSuiteAfterItsBox) {
                           "        <lineNumber>42</lineNumber>"),
               std::string::npos);
     EXPECT_NE(errors.find("<severity>2</severity>"), std::string::npos);
+    EXPECT_EQ(
+        testing::read_file(testing::ole_path(log)).find("Detected crash.") != std::string::npos,
+        marker)
+        << number;
     fs::remove(calls);
   }
 }

@@ -1,11 +1,17 @@
 // Failures of the log files under a client's calls: opens that fail once, 100
-// and 101 times, writes and closes that fail, a full disk, a folder that
-// vanishes. The calls return normally, the fallbacks appear, and what the
+// and 101 times, writes and closes that fail, a full disk, a read-only
+// folder, a folder that vanishes. The calls return normally, the fallbacks appear, and what the
 // files held before stays whole.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "automation/variant.h"
 #include "platform/file_numbers.h"
@@ -56,6 +62,11 @@ class LogFileFaults : public ::testing::Test {
     for (const char* name : kFiles)
       std::ofstream(h.folder.path() / name, std::ios::binary) << kEarlier;
   }
+  bool debug_output_holds(const std::string& what) const {
+    for (const std::string& line : h.debug_output.lines)
+      if (line.find(what) != std::string::npos) return true;
+    return false;
+  }
   std::string text(const char* name) const {
     return testing::read_file(testing::ole_path(h.folder.path() / name));
   }
@@ -95,10 +106,7 @@ TEST_F(LogFileFaults, EveryFileThroughEveryFault) {
       const std::string detail = text("detail.log").substr(detail_before.size());
       const std::string t = target;
       if (t == "detail.log" && fault.opens_to_fail == 101) {
-        ASSERT_FALSE(h.debug_output.lines.empty()) << context;
-        EXPECT_NE(h.debug_output.lines[1].find("Couldn't open log in GlobalLog. Msg = "),
-                  std::string::npos)
-            << context;
+        EXPECT_TRUE(debug_output_holds("Couldn't open log in GlobalLog. Msg = ")) << context;
       } else if (t == "detail.log" && fault.opens_to_fail > 0) {
         EXPECT_NE(detail.find("GlobalErrorsLog >>> clsStringList.ReplaceString"),
                   std::string::npos)
@@ -142,6 +150,32 @@ TEST_F(LogFileFaults, AFolderThatVanishesAndComesBack) {
 }
 
 #ifndef _WIN32
+// A folder the process may not write to, whose files it may not write
+// either: every open is refused. The calls return, the box is still shown,
+// the failure reaches the debugger output, and the folder is as it was. The
+// calls run in a child process, which a superuser leaves for an ordinary
+// user: the superuser may write anywhere.
+TEST_F(LogFileFaults, AReadOnlyFolder) {
+  for (const char* name : kFiles) fs::permissions(h.folder.path() / name, fs::perms(0444));
+  fs::permissions(h.folder.path(), fs::perms(0555));
+  EXPECT_EXIT(
+      {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) std::_Exit(2);
+        clsStringList list;
+        client_calls(list);
+        std::size_t files = 0;
+        for ([[maybe_unused]] const auto& entry : fs::directory_iterator(h.folder.path())) ++files;
+        bool kept = files == std::size(kFiles);
+        for (const char* name : kFiles) kept = kept && text(name) == kEarlier;
+        const bool shown = h.shown("Unexpected parameter passed to StringList property") == 1;
+        const bool told = debug_output_holds("Couldn't open log in GlobalLog. Msg = ");
+        std::_Exit(kept && shown && told ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  fs::permissions(h.folder.path(), fs::perms(0755));
+  for (const char* name : kFiles) fs::permissions(h.folder.path() / name, fs::perms(0644));
+}
+
 TEST_F(LogFileFaults, AFullDiskUnderTheDetailLog) {
   modVBTrace::module_values().detail_log_path = OLESTR("/dev/full");
   clsStringList list;

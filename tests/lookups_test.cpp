@@ -139,6 +139,14 @@ TEST(ExactMatch, BoundsNearTheLimitOverflowIntoTheTrap) {
   EXPECT_EQ(match(list, OLESTR("a")), "I4:-1");
   EXPECT_EQ(h.shown("Error 6: Overflow\r\nin Corvane.clsStringList.lfnMatch.\r\n"), 1u);
   EXPECT_EQ(h.screen.resets, 1);
+
+  // Below zero the sum of the bounds reaches the limit sooner: one entry at
+  // -1,073,741,824 sums to exactly the lowest long, one lower overflows.
+  fill(list, -1073741824, {OLESTR("a")});
+  EXPECT_EQ(match(list, OLESTR("a")), "I4:-1073741824");
+  fill(list, -1073741825, {OLESTR("a")});
+  EXPECT_EQ(match(list, OLESTR("a")), "I4:-1");
+  EXPECT_EQ(h.shown("Error 6: Overflow\r\nin Corvane.clsStringList.lfnMatch.\r\n"), 2u);
 }
 
 TEST(ExactMatch, EveryEntryOfALargeSortedListIsFound) {

@@ -241,18 +241,21 @@ TEST_F(Boxes, ANestedErrMsgBoxIsOnlyNoted) {
     EXPECT_EQ(ErrMsgBox(inner, 4096, OLESTR("Error"), true), 1);
   };
   h.boxes.answer = 2;
+  h.clock.separator = ".";  // the user's time separator stands for the colons
   OleString outer = testing::wide(kTrapText);
   EXPECT_EQ(ErrMsgBox(outer, 4096, OLESTR("Error"), true), 2);
   EXPECT_EQ(h.boxes.boxes.size(), 1u);
   const std::string possible = file_text(h, "PossibleErrors.log");
-  EXPECT_EQ(testing::count_of(possible,
-                              "\tREENTERING ERRMSGBOX!!!\r\nMessage Passed:\r\nError 6: inner\r\n"),
-            1u)
+  EXPECT_EQ(
+      testing::count_of(
+          possible, "09.05.03\tREENTERING ERRMSGBOX!!!\r\nMessage Passed:\r\nError 6: inner\r\n"),
+      1u)
       << possible;
   EXPECT_EQ(sfnReadSessionStat(4), OLESTR("1"));
 }
 
 TEST_F(Boxes, AnErrorNumberThatIsNoNumberEndsInTheTrap) {
+  h.clock.separator = ".";
   for (const char* number : {"5-5", "99999999999"}) {
     OleString text = OLESTR("Error ") + testing::wide(number) +
                      OLESTR(
@@ -263,16 +266,24 @@ TEST_F(Boxes, AnErrorNumberThatIsNoNumberEndsInTheTrap) {
   }
   EXPECT_TRUE(h.boxes.boxes.empty());
   const std::string possible = file_text(h, "PossibleErrors.log");
-  EXPECT_EQ(
-      testing::count_of(possible, "\tERROR IN ERRMSGBOX\r\nError 13\r\nType mismatch\r\nAt line "),
-      1u)
+  EXPECT_EQ(testing::count_of(
+                possible, "09.05.03\tERROR IN ERRMSGBOX\r\nError 13\r\nType mismatch\r\nAt line "),
+            1u)
       << possible;
-  EXPECT_EQ(testing::count_of(possible, "\tERROR IN ERRMSGBOX\r\nError 6\r\nOverflow\r\nAt line "),
+  EXPECT_EQ(testing::count_of(possible,
+                              "09.05.03\tERROR IN ERRMSGBOX\r\nError 6\r\nOverflow\r\nAt line "),
             1u);
   EXPECT_EQ(module_values().in_errmsgbox, std::optional<bool>(false));
   OleString fine = testing::wide(kTrapText);
   ErrMsgBox(fine, 4096, OLESTR("Error"), true);
   EXPECT_EQ(h.boxes.boxes.size(), 1u);  // the guard was reset by the trap
+
+  // No number at all reads as error 0: the ordinary box, not the trap.
+  OleString unnumbered = OLESTR("Error : odd\r\nin a.b.\r\nThe error occured at line: 3");
+  ErrMsgBox(unnumbered, 4096, OLESTR("Error"), true);
+  EXPECT_EQ(h.shown("Problem details sent to Orlanth | Marrowind: \r\nError : odd"), 1u);
+  EXPECT_NE(testing::read_file(h.errors_file()).find("<errorNumber>0</errorNumber>"),
+            std::string::npos);
 }
 
 // The modal-state question goes to the stand-in "rodevuzudov.dll" beside

@@ -124,6 +124,21 @@ TEST(ErrorTable, TheErrorsFileIsNeverTheDetailLog) {
   EXPECT_NE(testing::read_file(testing::ole_path(h.folder.path() / "traceErrors.log"))
                 .find("<errorDescription>kept apart</errorDescription>"),
             std::string::npos);
+  // The same when the folder ends in a separator or the log's name takes a
+  // detour: other spellings of the same file.
+  const OleString folder = testing::ole_path(h.folder.path());
+  for (const OleString& spelling :
+       {folder + OLESTR("\\"), folder + OLESTR("\\.\\"), folder + OLESTR("\\sub\\..\\")}) {
+    module_values().log_folder = spelling;
+    module_values().errors_folder.reset();
+    module_values().detail_log_path = folder + OLESTR("\trace");
+    AppendErrorNode(2, OLESTR("still apart"), false, OLESTR("5"), OLESTR("1"), OLESTR("m.r"));
+    EXPECT_EQ(testing::read_file(module_values().detail_log_path).find("<error>"),
+              std::string::npos)
+        << testing::narrow(spelling);
+  }
+  module_values().log_folder = folder;
+  module_values().errors_folder.reset();
 
   // Without a detail log the records go to PossibleErrorsErrors.log.
   module_values().detail_log_path.clear();
@@ -307,7 +322,7 @@ TEST_F(HangDumps, TheDebuggerObjectIsAskedAfterTheRecord) {
   answer(1);
   AppendErrorNode(2, OLESTR("hung"), false, OLESTR(" 91 "), OLESTR("3"), OLESTR("m.r"));
   ASSERT_EQ(debugger.calls.size(), 3u);
-  EXPECT_EQ(debugger.calls[2], "42 DoHangDumpIfNecessary  91  m.r");
+  EXPECT_EQ(debugger.calls[2], "42 DoHangDumpIfNecessary & 91  &m.r");
   EXPECT_NE(log().find("modVBTrace.AppendErrorNode: Calling DoHangDumpIfNecessary.  sErrNum =  91 "
                        ". sRoutine = m.r\r\n"),
             std::string::npos);
@@ -315,15 +330,21 @@ TEST_F(HangDumps, TheDebuggerObjectIsAskedAfterTheRecord) {
             std::string::npos);
   EXPECT_NE(testing::read_file(h.errors_file()).find("hung"), std::string::npos);
 
-  // A failing call leaves through the routine's trap.
+  // A failing call leaves through the routine's trap, which writes its time
+  // with colons whatever the user's separator, and skips the crash-flag
+  // check: this process goes on although the flag is there.
   debugger.failing = "DoHangDumpIfNecessary";
+  h.clock.separator = ".";
+  std::ofstream(h.folder.path() / "Crash.flg") << "";
   AppendErrorNode(2, OLESTR("again"), false, OLESTR("91"), OLESTR("3"), OLESTR("m.r"));
+  fs::remove(h.folder.path() / "Crash.flg");
   const std::string possible =
       testing::read_file(testing::ole_path(h.folder.path() / "PossibleErrors.log"));
-  EXPECT_NE(possible.find("\tmodVBTrace.AppendErrorNode\r\nError 91\r\n"
+  EXPECT_NE(possible.find("09:05:03\tmodVBTrace.AppendErrorNode\r\nError 91\r\n"
                           "Object variable or With block variable not set\r\nAt line "),
             std::string::npos)
       << possible;
+  EXPECT_TRUE(h.boxes.boxes.empty());  // no crash box either
 }
 
 TEST_F(HangDumps, TheHangDumperRunsWhileNoEventMayBeRaised) {

@@ -26,8 +26,12 @@ cmake --preset win64 >/dev/null
 cmake --build --preset win64 --target corvane_com_bench >/dev/null
 
 echo "== native benchmarks (log: build/bench/native.log)"
+# A benchmark that finds a wrong result shows "failed" in its rows and makes
+# the run end non-zero, after the table.
+native_status=0
 CORVANE_BENCH_DIR="$out/scratch" build/native/bin/corvane_bench --out="$out" \
-  --benchmark_color=false >"$out/native.log" 2>&1 || {
+  --benchmark_color=false >"$out/native.log" 2>&1 || native_status=$?
+[ -f "$out/native-results.csv" ] || {
   tail -20 "$out/native.log"
   exit 1
 }
@@ -105,3 +109,7 @@ plot $plots
 EOF
 echo
 echo "written: build/bench/results.csv, build/bench/timings.csv, build/bench/time_per_call.png"
+if [ "$native_status" -ne 0 ]; then
+  echo "FAILED: a native benchmark found a wrong result or could not measure (build/bench/native.log)"
+  exit 1
+fi

@@ -82,7 +82,7 @@ void CallTerminateQuillon(std::int32_t& lPID, bool bUserShutdown, bool bRestart,
     }
     if (bExitProcess) {
       trace(OLESTR("Exiting process"));
-      processes.exit_process(0);
+      processes.exit_process(0, true);
     }
   });
 }
@@ -174,8 +174,10 @@ bool DebuggerObjectInitialized() {
     platform::AutomationObjects& objects = platform::AutomationObjects::current();
     std::intptr_t& debugger = module_values().debugger_object;
     debugger = objects.create(OLESTR("MarrowindDbgV10.clsDebug"));
-    objects.call(debugger, OLESTR("Init"), {sfnProcessName()});
-    objects.call(debugger, OLESTR("ParseErrorsToDiagnose"), {});
+    objects.call(debugger, OLESTR("Init"), {sfnProcessName()},
+                 platform::AutomationObjects::Passing::kByValue);
+    objects.call(debugger, OLESTR("ParseErrorsToDiagnose"), {},
+                 platform::AutomationObjects::Passing::kByValue);
     result = true;
   });
   return result;

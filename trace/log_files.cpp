@@ -1,5 +1,7 @@
 #include "trace/log_files.h"
 
+#include <cstdio>
+
 #include "automation/vb_text.h"
 #include "platform/clock.h"
 #include "platform/file_numbers.h"
@@ -19,13 +21,20 @@ void print_line_to(OleStringView path, OleStringView text) {
   file.close();
 }
 
-OleString clock_time_text() {
-  return platform::from_ansi(
-      platform::format_time(platform::Clock::current().local_time(), "HH:mm:ss"));
+OleString clock_time_text(Colon colon) {
+  platform::Clock& clock = platform::Clock::current();
+  const platform::LocalTime t = clock.local_time();
+  const std::string separator = colon == Colon::kLocale ? clock.time_separator() : ":";
+  char digits[3][3];
+  std::snprintf(digits[0], sizeof digits[0], "%02u", unsigned{t.hour} % 100);
+  std::snprintf(digits[1], sizeof digits[1], "%02u", unsigned{t.minute} % 100);
+  std::snprintf(digits[2], sizeof digits[2], "%02u", unsigned{t.second} % 100);
+  return platform::from_ansi(std::string(digits[0]) + separator + digits[1] + separator +
+                             digits[2]);
 }
 
-OleString failure_record(OleStringView heading, const AutomationError& error) {
-  OleString record = clock_time_text();
+OleString failure_record(OleStringView heading, const AutomationError& error, Colon colon) {
+  OleString record = clock_time_text(colon);
   record += u'\t';
   record += heading;
   record += OLESTR("\r\nError ");

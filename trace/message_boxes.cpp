@@ -114,7 +114,7 @@ void record_reentry(OleStringView sMsg) {
   try {
     const OleString path = possible_errors_path();
     if (path.empty()) return;
-    print_line_to(path, clock_time_text() +
+    print_line_to(path, clock_time_text(Colon::kLocale) +
                             OLESTR("\tREENTERING ERRMSGBOX!!!\r\nMessage Passed:\r\n") +
                             OleString(sMsg));
   } catch (...) {
@@ -125,7 +125,7 @@ void record_reentry(OleStringView sMsg) {
 // What the trap of ErrMsgBox leaves behind.
 void record_errmsgbox_failure(const AutomationError& error) {
   try {
-    const OleString record = failure_record(OLESTR("ERROR IN ERRMSGBOX"), error);
+    const OleString record = failure_record(OLESTR("ERROR IN ERRMSGBOX"), error, Colon::kLocale);
     if (UseSendTrace()) {
       SendTraceToBothLogs(record);
     } else if (const OleString path = possible_errors_path(); !path.empty()) {
@@ -293,7 +293,10 @@ std::int32_t ErrMsgBox(OleString& sMsg, std::int32_t /*vButtons*/, OleStringView
       text = app + OLESTR(" has encountered an unexpected problem:") + twice + sMsg + twice +
              OLESTR("Please check to make sure that ") + app + OLESTR(" is properly installed.") +
              twice + OLESTR("Press OK to continue.");
-    } else if (error_number_value(number) == 10000 || bfnCrashDetected()) {
+    } else if (const bool numbered_fatal = error_number_value(number) == 10000;
+               // both sides asked, as the runtime's Or does: the crash check
+               // leaves its trace line also for error 10000
+               bfnCrashDetected() || numbered_fatal) {
       fatal = true;
       severity = 1;
       text = app + OLESTR(" has encountered a system error which prevents it from continuing:") +

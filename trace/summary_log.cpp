@@ -51,7 +51,8 @@ void record_possible_error(const AutomationError& error) {
   try {
     const OleString path = possible_errors_path();
     if (path.empty()) return;
-    print_line_to(path, failure_record(OLESTR("modVBTrace.IncrementFieldCount"), error));
+    print_line_to(path,
+                  failure_record(OLESTR("modVBTrace.IncrementFieldCount"), error, Colon::kLocale));
   } catch (...) {
     // errors ignored
   }

@@ -71,19 +71,6 @@ OleString replace_all(OleStringView text, OleStringView from, OleStringView to) 
   return result;
 }
 
-// File names compare without regard to case, as the system's do.
-bool same_file_name(OleStringView a, OleStringView b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto fold = [](OLECHAR c) { return c >= u'a' && c <= u'z' ? static_cast<OLECHAR>(c - 32) : c; };
-    OLECHAR x = fold(a[i]), y = fold(b[i]);
-    if (x == u'/') x = u'\\';
-    if (y == u'/') y = u'\\';
-    if (x != y) return false;
-  }
-  return true;
-}
-
 OleString indentation(std::int32_t lIndent) {
   return OleString(static_cast<std::size_t>(lIndent > 0 ? lIndent : 0) * 4, u' ');
 }
@@ -121,7 +108,8 @@ void request_hang_dump(OleStringView sErrNum, OleStringView sRoutine) {
     trace(kAppendSource, OLESTR("Calling DoHangDumpIfNecessary") + about, 2);
     platform::AutomationObjects::current().call(module_values().debugger_object,
                                                 OLESTR("DoHangDumpIfNecessary"),
-                                                {OleString(sErrNum), OleString(sRoutine)});
+                                                {OleString(sErrNum), OleString(sRoutine)},
+                                                platform::AutomationObjects::Passing::kByReference);
     trace(kAppendSource, OLESTR("After calling DoHangDumpIfNecessary.  err.Number = 0"), 2);
   }
 }
@@ -149,13 +137,13 @@ void check_crash_flag() {
     trace(kAppendSource, OLESTR("Exiting process as a result of a crash."), 2);
   } catch (...) {
   }
-  platform::Processes::current().exit_process(0);
+  platform::Processes::current().exit_process(0, false);
 }
 
 // What the trap of AppendErrorNode leaves behind.
 void record_append_failure(const AutomationError& error) {
   try {
-    const OleString record = failure_record(kAppendSource, error);
+    const OleString record = failure_record(kAppendSource, error, Colon::kLiteral);
     if (UseSendTrace()) {
       SendTraceToBothLogs(record);
     } else if (const OleString path = possible_errors_path(); !path.empty()) {
@@ -214,6 +202,8 @@ void AppendErrorNode(std::int32_t eSeverity, OleStringView sDescription, bool bD
         platform::file_base_name(platform::ModuleInfo::current().own_file_path());
     WriteErrorNode(detail_log_name, first_occurrence, to_text(eSeverity), bDisplayedToUser, sErrNum,
                    description, component, module, member, sLineNumber);
+    // A request that itself ends in a report (the modal-state library is
+    // missing and its failure is logged) asks for no second dump.
     bool& requesting = module_values().in_hang_dump_request;
     if (!requesting && MonitorForHangDumps()) {
       requesting = true;
@@ -347,7 +337,7 @@ OleString GetErrorLogFullPath(OleString& sDetailLogName) {
     path = folder + name;
     // A log folder without "\Logs" and a detail log without ".log" would make
     // the errors file the detail log itself.
-    if (same_file_name(path, values.detail_log_path)) path += OLESTR("Errors.log");
+    if (platform::names_same_file(path, values.detail_log_path)) path += OLESTR("Errors.log");
   });
   return path;
 }

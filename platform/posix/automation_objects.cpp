@@ -11,7 +11,7 @@ namespace {
 class PosixAutomationObjects final : public AutomationObjects {
  public:
   std::intptr_t create(OleStringView) override { throw AutomationError(429); }
-  void call(std::intptr_t, OleStringView, const std::vector<OleString>&) override {
+  void call(std::intptr_t, OleStringView, const std::vector<OleString>&, Passing) override {
     throw AutomationError(91);
   }
 };

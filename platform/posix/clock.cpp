@@ -22,6 +22,8 @@ class PosixClock final : public Clock {
                      static_cast<std::uint16_t>(parts.tm_sec),
                      static_cast<std::uint16_t>(now.tv_nsec / 1000000)};
   }
+  // The text rules here are those of an English (United States) user.
+  std::string time_separator() override { return ":"; }
 };
 
 void append_number(std::string& out, unsigned value, std::size_t width) {

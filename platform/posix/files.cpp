@@ -1,7 +1,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <filesystem>
 
 #include "automation/error.h"
 #include "automation/vb_text.h"
@@ -103,6 +106,23 @@ class PosixFiles final : public Files {
 Files& Files::system() {
   static PosixFiles files;
   return files;
+}
+
+bool names_same_file(OleStringView a, OleStringView b) {
+  if (a.empty() || b.empty()) return false;
+  const std::string first = native_path(a);  // a copy: the next call reuses the cell
+  const std::string& second = native_path(b);
+  struct stat one {};
+  struct stat other {};
+  if (::stat(first.c_str(), &one) == 0 && ::stat(second.c_str(), &other) == 0)
+    return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+  std::error_code ignored;
+  const std::string x = std::filesystem::absolute(first, ignored).lexically_normal().string();
+  const std::string y = std::filesystem::absolute(second, ignored).lexically_normal().string();
+  return x.size() == y.size() && std::equal(x.begin(), x.end(), y.begin(), [](char p, char q) {
+           return std::tolower(static_cast<unsigned char>(p)) ==
+                  std::tolower(static_cast<unsigned char>(q));
+         });
 }
 
 }  // namespace corvane::platform

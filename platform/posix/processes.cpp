@@ -154,7 +154,7 @@ class PosixProcesses final : public Processes {
 
   std::uint32_t current_process_id() override { return static_cast<std::uint32_t>(::getpid()); }
 
-  [[noreturn]] void exit_process(std::uint32_t code) override {
+  [[noreturn]] void exit_process(std::uint32_t code, bool /*leave_com*/) override {
     std::fflush(nullptr);
     ::_exit(static_cast<int>(code));
   }

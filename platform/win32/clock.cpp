@@ -14,6 +14,12 @@ class Win32Clock final : public Clock {
     return LocalTime{st.wYear, st.wMonth,  st.wDayOfWeek, st.wDay,
                      st.wHour, st.wMinute, st.wSecond,    st.wMilliseconds};
   }
+  std::string time_separator() override {
+    char separator[8] = {};  // at most three characters and the terminator
+    return GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIME, separator, sizeof separator) > 0
+               ? std::string(separator)
+               : std::string(":");
+  }
 };
 
 SYSTEMTIME as_systemtime(const LocalTime& t) {

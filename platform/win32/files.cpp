@@ -2,7 +2,10 @@
 
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "automation/error.h"
 #include "platform/file_lock.h"
@@ -211,6 +214,48 @@ class Win32Files final : public Files {
 Files& Files::system() {
   static Win32Files files;
   return files;
+}
+
+namespace {
+
+// The volume and index of an existing file, or nothing.
+std::optional<std::pair<DWORD, ULONGLONG>> file_identity(const OleString& path) {
+  const HANDLE file =
+      CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const BOOL read = GetFileInformationByHandle(file, &info);
+  CloseHandle(file);
+  if (!read) return std::nullopt;
+  return std::make_pair(info.dwVolumeSerialNumber,
+                        (ULONGLONG{info.nFileIndexHigh} << 32) | info.nFileIndexLow);
+}
+
+OleString full_path(const OleString& path) {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD n =
+        GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    if (n == 0) return path;
+    if (n < buffer.size()) return OleString(buffer.data(), n);
+    buffer.resize(n);
+  }
+}
+
+}  // namespace
+
+bool names_same_file(OleStringView a, OleStringView b) {
+  if (a.empty() || b.empty()) return false;
+  const OleString first(a);
+  const OleString second(b);
+  const auto one = file_identity(first);
+  const auto other = file_identity(second);
+  if (one && other) return *one == *other;
+  const OleString x = full_path(first);
+  const OleString y = full_path(second);
+  return CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(),
+                              static_cast<int>(y.size()), TRUE) == CSTR_EQUAL;
 }
 
 }  // namespace corvane::platform

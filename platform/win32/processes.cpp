@@ -80,8 +80,8 @@ class Win32Processes final : public Processes {
 
   std::uint32_t current_process_id() override { return GetCurrentProcessId(); }
 
-  [[noreturn]] void exit_process(std::uint32_t code) override {
-    CoUninitialize();
+  [[noreturn]] void exit_process(std::uint32_t code, bool leave_com) override {
+    if (leave_com) CoUninitialize();
     ExitProcess(code);
   }
 };

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "CorvaneV10.h"
+#include "platform/automation_objects.h"
 #include "trace/crash_handling.h"
 #include "trace/module_values.h"
 
@@ -1294,7 +1295,12 @@ TEST(DebuggerObject, CreatedAndCalledByName) {
   std::filesystem::remove(stand_ins);
   corvane::modVBTrace::module_values().process_name = std::wstring(L"Corvane");
   EXPECT_TRUE(corvane::modVBTrace::DebuggerObjectInitialized());
-  EXPECT_EQ(read_file(stand_ins), "Init Corvane\nParseErrorsToDiagnose\n");
+  // The hang-dump request hands over the caller's variables themselves.
+  corvane::platform::AutomationObjects::system().call(
+      corvane::modVBTrace::module_values().debugger_object, L"DoHangDumpIfNecessary",
+      {L" 91", L"m.r"}, corvane::platform::AutomationObjects::Passing::kByReference);
+  EXPECT_EQ(read_file(stand_ins),
+            "Init Corvane\nParseErrorsToDiagnose\nDoHangDumpIfNecessary & 91 &m.r\n");
   std::filesystem::remove(stand_ins);
 }
 

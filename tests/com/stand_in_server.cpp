@@ -184,7 +184,8 @@ class ListBox final : public StandIn {
   std::vector<std::wstring> items_;
 };
 
-// The debugger object: any method by name, its string arguments recorded.
+// The debugger object: any method by name, its string arguments recorded
+// ("&" in front of one passed by reference).
 class Debugger final : public StandIn {
  public:
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
@@ -203,7 +204,7 @@ class Debugger final : public StandIn {
       VARIANT text;
       VariantInit(&text);
       if (SUCCEEDED(VariantChangeType(&text, &params->rgvarg[i], 0, VT_BSTR))) {
-        line += L" ";
+        line += (V_VT(&params->rgvarg[i]) & VT_BYREF) != 0 ? L" &" : L" ";
         line += text.bstrVal == nullptr ? L"" : text.bstrVal;
       }
       VariantClear(&text);

@@ -124,9 +124,10 @@ std::size_t count_of(const std::string& text, const std::string& what) {
 }
 
 void FakeDebugger::call(std::intptr_t object, OleStringView method,
-                        const std::vector<OleString>& arguments) {
+                        const std::vector<OleString>& arguments, Passing passing) {
   std::string line = std::to_string(object) + " " + narrow(method);
-  for (const auto& a : arguments) line += " " + narrow(a);
+  for (const auto& a : arguments)
+    line += (passing == Passing::kByReference ? " &" : " ") + narrow(a);
   calls.push_back(line);
   if (narrow(method) == failing) throw AutomationError(91);
 }

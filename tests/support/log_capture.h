@@ -58,6 +58,8 @@ class FixedClock final : public platform::Clock {
   // 1 February 2026, 09:05:03.007.
   platform::LocalTime now{2026, 2, 0, 1, 9, 5, 3, 7};
   platform::LocalTime local_time() override { return now; }
+  std::string separator = ":";
+  std::string time_separator() override { return separator; }
 };
 
 class CountingScreen final : public platform::Screen {
@@ -92,15 +94,16 @@ class RecordingMessageBoxes final : public platform::MessageBoxes {
 };
 
 // A debugger object (handle 42) that records the calls it gets as
-// "42 Method arg arg"; a method named in `failing` raises error 91.
+// "42 Method arg arg" (an argument passed by reference as "&arg"); a method
+// named in `failing` raises error 91.
 class FakeDebugger final : public platform::AutomationObjects {
  public:
   std::intptr_t create(OleStringView prog_id) override {
     created = narrow(prog_id);
     return 42;
   }
-  void call(std::intptr_t object, OleStringView method,
-            const std::vector<OleString>& arguments) override;
+  void call(std::intptr_t object, OleStringView method, const std::vector<OleString>& arguments,
+            Passing passing) override;
   std::string created;
   std::vector<std::string> calls;
   std::string failing;
