@@ -48,6 +48,23 @@ void BM_PutStringList(benchmark::State& state) {
   value.get().vt = VT_EMPTY;
 }
 
+// A put followed by the first text search of the new list, which lowercases
+// every entry once for the searches after it.
+void BM_PutThenFirstSearch(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  SafeArrayPtr array = client_array(n);
+  Variant value;
+  value.get().vt = VT_ARRAY | VT_BSTR;
+  value.get().parray = array.get();
+  const OleString target(bstr_view(static_cast<BSTR*>(array.get()->pvData)[n / 2]));
+  clsStringList list;
+  for (auto _ : state) {
+    list.put_StringList(value.get());
+    benchmark::DoNotOptimize(list.lfnMatch(target).get().lVal);
+  }
+  value.get().vt = VT_EMPTY;
+}
+
 // Each get hands out a copy, which the caller frees.
 void BM_GetStringList(benchmark::State& state) {
   SafeArrayPtr array = client_array(static_cast<std::size_t>(state.range(0)));
@@ -81,6 +98,11 @@ void BM_SysAllocStringLen_copies(benchmark::State& state) {
 BENCHMARK(BM_AssignStringList)->Arg(10)->Arg(1000000)->Repetitions(7)->ReportAggregatesOnly();
 BENCHMARK(BM_PutStringList)
     ->Arg(1000)
+    ->Arg(1000000)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PutThenFirstSearch)
     ->Arg(1000000)
     ->Repetitions(5)
     ->ReportAggregatesOnly()

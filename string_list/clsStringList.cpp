@@ -66,7 +66,13 @@ clsStringList::~clsStringList() {
   m_sStringList = nullptr;
 }
 
+const LowercaseIndex* clsStringList::lowercase_index() const {
+  if (m_bDescriptorHandedOut || m_sStringList == nullptr || list_is_shared()) return nullptr;
+  return m_lowercaseIndex.cover(m_sStringList) ? &m_lowercaseIndex : nullptr;
+}
+
 void clsStringList::erase_list() {
+  m_lowercaseIndex.forget();
   SAFEARRAY* old = std::exchange(m_sStringList, nullptr);
   if (old != &m_tStringListSA) SafeArrayPtr destroy(old);
 }
@@ -143,6 +149,7 @@ void clsStringList::AssignStringList(std::intptr_t ppSA) {
     if (m_sStringList != nullptr && !list_is_shared()) {
       m_retiredLists.emplace_back(m_sStringList);
     }
+    m_lowercaseIndex.forget();
     m_tStringListSA = copy;
     modVBoost::memory_access().write_value(reinterpret_cast<std::intptr_t>(&m_sStringList),
                                            reinterpret_cast<std::intptr_t>(&m_tStringListSA));
@@ -172,6 +179,8 @@ void clsStringList::ReplaceString(std::int32_t lIndex, OleStringView sReplacemen
       Bstr replacement(sReplacementString);
       SysFreeString(cell);
       cell = replacement.release();
+      m_lowercaseIndex.replace(static_cast<std::size_t>(std::int64_t{lIndex} - lower),
+                               bstr_view(cell));
     } else {
       OleString msg = OLESTR("Index for string to be replaced is outside of range of array: ");
       msg += to_text(lIndex);

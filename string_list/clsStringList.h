@@ -11,6 +11,7 @@
 #include "automation/safe_array.h"
 #include "automation/variant.h"
 #include "string_list/compare_text.h"
+#include "string_list/lowercase_index.h"
 
 namespace corvane {
 
@@ -68,7 +69,10 @@ class clsStringList {
   void AssignStringList(std::intptr_t ppSA);
   // The address of this object's own array variable, for another instance's
   // AssignStringList.
+  // Whoever holds it may write into this object's lists from now on.
   std::intptr_t ppStringListDescriptor() const {
+    m_bDescriptorHandedOut = true;
+    m_lowercaseIndex.forget();
     return reinterpret_cast<std::intptr_t>(&m_sStringList);
   }
 
@@ -87,8 +91,16 @@ class clsStringList {
   std::int32_t lfnNextString(OleStringView sTargetPrefix, std::int32_t lStart,
                              std::int16_t iDirection);
   OleString sfnSubStringWithoutCode(OleStringView sDesc);
-  // The first n characters of entry i (all of it when shorter), lowercased.
-  OleStringView head_of_entry(std::int32_t i, std::size_t n, LowercaseText& buffer) const;
+  // The first n characters of entry i (all of it when shorter), lowercased:
+  // read off the list's lowercased entries when it has them (`lowered`),
+  // else lowercased into `buffer`.
+  OleStringView head_of_entry(std::int32_t i, std::size_t n, const LowercaseIndex* lowered,
+                              LowercaseText& buffer) const;
+  // The lowercased entries, for a list that only this object can write to:
+  // one it owns (filled by the property or the list box) and whose
+  // descriptor it never handed out. Null for any other list, whose entries
+  // are lowercased as the search meets them.
+  const LowercaseIndex* lowercase_index() const;
 
   SAFEARRAY* m_sStringList = nullptr;
   SAFEARRAY m_tStringListSA{};
@@ -97,6 +109,9 @@ class clsStringList {
   // another instance may still read them through this object's descriptor,
   // so they live as long as the object does.
   std::vector<SafeArrayPtr> m_retiredLists;
+  // Built on the first text search of a list, forgotten when the list goes.
+  mutable LowercaseIndex m_lowercaseIndex;
+  mutable bool m_bDescriptorHandedOut = false;
 };
 
 }  // namespace corvane

@@ -45,9 +45,9 @@ const LatinLowercase& latin_lowercase() {
   return latin;
 }
 
-// Lowercases a text of Latin characters: four ASCII characters at a time by
-// the rule, the others from the table. False as soon as a character lies
-// beyond the table (`out` is then partly written).
+}  // namespace
+
+// Four ASCII characters at a time by the rule, the others from the table.
 bool lowercase_latin(const OLECHAR* text, std::size_t length, OLECHAR* out) {
   constexpr std::uint64_t kNotAscii = 0xFF80FF80FF80FF80u;
   constexpr std::uint64_t kBit7 = 0x0080008000800080u;
@@ -79,8 +79,6 @@ bool lowercase_latin(const OLECHAR* text, std::size_t length, OLECHAR* out) {
   }
   return true;
 }
-
-}  // namespace
 
 OleStringView LowercaseText::assign(OleStringView text) {
   OLECHAR* out = nullptr;

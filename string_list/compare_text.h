@@ -16,6 +16,11 @@ std::int32_t lfnCompareText(OleStringView sFirst, OleStringView sSecond);
 
 [[noreturn]] void throw_midpoint_overflow();
 
+// Lowercases a text of the Latin blocks (U+0000 to U+024F) character by
+// character, as the system does; false as soon as a character lies beyond
+// them (`out` is then partly written).
+bool lowercase_latin(const OLECHAR* text, std::size_t length, OLECHAR* out);
+
 // sum / 2 rounded to the nearest integer, halves to the even one.
 inline std::int64_t half_to_even(std::int64_t sum) {
   // sum / 2 is a whole number or lies halfway: a half goes to the even side.

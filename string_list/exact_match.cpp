@@ -100,12 +100,21 @@ std::int32_t clsStringList::lfnMatchText(OleStringView sTarget) {
     const LowercaseText target(sTarget);
     LowercaseText entry;
     const ProbePrefetcher prefetcher(m_sStringList);
+    // The entries already lowercased, when the list has them (see
+    // lowercase_index); each probe otherwise lowercases its entry.
+    const LowercaseIndex* lowered = lowercase_index();
+    const std::int32_t first = lLow;
     while (lLow <= lHigh) {
       const std::int32_t lMid = binary_search_midpoint(lLow, lHigh);
       BSTR stored = list[lMid];
-      prefetcher.next_probes(lLow, lMid, lHigh);
-      const auto rc =
-          static_cast<std::int16_t>(lfnCompareText(target.view(), entry.assign(bstr_view(stored))));
+      OleStringView probe;
+      if (lowered != nullptr) {
+        probe = (*lowered)[static_cast<std::size_t>(lMid - first)];
+      } else {
+        prefetcher.next_probes(lLow, lMid, lHigh);
+        probe = entry.assign(bstr_view(stored));
+      }
+      const auto rc = static_cast<std::int16_t>(lfnCompareText(target.view(), probe));
       if (tracing) trace_probe(lMid, stored, rc);
       if (rc == 0) {
         result = lMid;

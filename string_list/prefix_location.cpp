@@ -28,7 +28,13 @@ constexpr modVBTrace::ErrorTrap kNextStringTrap =
 }  // namespace
 
 OleStringView clsStringList::head_of_entry(std::int32_t i, std::size_t n,
+                                           const LowercaseIndex* lowered,
                                            LowercaseText& buffer) const {
+  if (lowered != nullptr) {
+    const std::int64_t offset = std::int64_t{i} - m_sStringList->rgsabound[0].lLbound;
+    if (offset >= 0 && static_cast<std::uint64_t>(offset) < lowered->count())
+      return (*lowered)[static_cast<std::size_t>(offset)].substr(0, n);
+  }
   const OleStringView entry = bstr_view(string_element(m_sStringList, i));
   return buffer.assign(entry.substr(0, n));
 }
@@ -47,13 +53,14 @@ std::int32_t clsStringList::lfnMatchingPrefixLocation(OleStringView sTargetPrefi
     const std::size_t n = sTargetPrefix.size();
     const LowercaseText target(sTargetPrefix);
     LowercaseText head;
-    const ProbePrefetcher prefetcher(m_sStringList);
+    const LowercaseIndex* lowered = lowercase_index();
+    const ProbePrefetcher prefetcher(lowered == nullptr ? m_sStringList : nullptr);
     std::int32_t lMid = 0;
     std::optional<std::int32_t> last_rc;
     while (lLow <= lHigh) {
       lMid = binary_search_midpoint(lLow, lHigh);
       prefetcher.next_probes(lLow, lMid, lHigh);
-      const std::int32_t rc = lfnCompareText(target.view(), head_of_entry(lMid, n, head));
+      const std::int32_t rc = lfnCompareText(target.view(), head_of_entry(lMid, n, lowered, head));
       last_rc = rc;
       if (rc == 0) break;
       if (rc < 0) {
@@ -65,7 +72,7 @@ std::int32_t clsStringList::lfnMatchingPrefixLocation(OleStringView sTargetPrefi
     // The comparison with the last probe decides the direction of the walk;
     // with no probe at all, entry 0 is compared (and its absence is error 9).
     const auto rc = static_cast<std::int16_t>(
-        last_rc ? *last_rc : lfnCompareText(target.view(), head_of_entry(lMid, n, head)));
+        last_rc ? *last_rc : lfnCompareText(target.view(), head_of_entry(lMid, n, lowered, head)));
     result = lfnNextString(sTargetPrefix, lMid, rc);
   });
   return result;
@@ -84,12 +91,13 @@ std::int32_t clsStringList::lfnNextString(OleStringView sTargetPrefix, std::int3
     const std::size_t n = sTargetPrefix.size();
     const LowercaseText target(sTargetPrefix);
     LowercaseText head;
+    const LowercaseIndex* lowered = lowercase_index();
     std::int32_t lFound = -1;
     if (iDirection >= 0) {
       // Down to index 0 (not the lower bound) for the last entry that sorts
       // before the prefix.
       for (std::int32_t i = lStart; i >= 0; --i) {
-        if (lfnCompareText(head_of_entry(i, n, head), target.view()) < 0) {
+        if (lfnCompareText(head_of_entry(i, n, lowered, head), target.view()) < 0) {
           lFound = i;
           break;
         }
@@ -99,7 +107,7 @@ std::int32_t clsStringList::lfnNextString(OleStringView sTargetPrefix, std::int3
       // Up to the end for the first entry that sorts after the prefix.
       const std::int32_t lUB = array_upper_bound(m_sStringList);
       for (std::int32_t i = lStart; i <= lUB; ++i) {
-        if (lfnCompareText(head_of_entry(i, n, head), target.view()) > 0) {
+        if (lfnCompareText(head_of_entry(i, n, lowered, head), target.view()) > 0) {
           lFound = i > 0 ? i - 1 : 0;
           break;
         }

@@ -1,0 +1,125 @@
+// A list the object owns is searched through its entries lowercased once:
+// the answers must be those of the list as it is now, after replacements, a
+// new list, or writes by another object that was given the descriptor, and
+// the same as the answers on a list searched entry by entry.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "automation/safe_array.h"
+#include "string_list/clsStringList.h"
+#include "support/log_capture.h"
+
+namespace corvane {
+namespace {
+
+using testing::TraceHarness;
+
+void fill(clsStringList& list, std::int32_t lower, const std::vector<OleString>& items) {
+  list.put_StringList(string_array_variant(string_array_from(lower, items)).get());
+}
+
+std::int32_t found(clsStringList& list, OleStringView target) {
+  Variant v = list.lfnMatch(target);
+  return v.get().vt == VT_I4 ? v.get().lVal : -100;
+}
+
+TEST(LowercasedEntries, FollowReplacementsAndNewLists) {
+  TraceHarness h;
+  h.init(2);
+  clsStringList list;
+  fill(list, 3, {OLESTR("Alpha"), OLESTR("Beta"), OLESTR("Delta")});
+  EXPECT_EQ(found(list, OLESTR("BETA")), 4);
+  list.ReplaceString(4, OLESTR("Charlie"));
+  EXPECT_EQ(found(list, OLESTR("beta")), -1);
+  EXPECT_EQ(found(list, OLESTR("charlie")), 4);
+  EXPECT_EQ(list.lfnMatchingPrefixLocation(OLESTR("CH"), 0), 4);
+  // A replacement outside the Latin blocks: the list is searched entry by
+  // entry from then on, with the same answers.
+  list.ReplaceString(5, OLESTR("\u0394\u03b5\u03bb\u03c4\u03b1"));
+  EXPECT_EQ(found(list, OLESTR("\u03b4\u0395\u039b\u03a4\u0391")), 5);
+  EXPECT_EQ(found(list, OLESTR("charlie")), 4);
+  // Many replacements of one entry, longer each time.
+  fill(list, 0, {OLESTR("a"), OLESTR("m"), OLESTR("z")});
+  EXPECT_EQ(found(list, OLESTR("m")), 1);
+  OleString text = OLESTR("m");
+  for (int i = 0; i < 3000; ++i) {
+    text += OLESTR("M");
+    list.ReplaceString(1, text);
+    ASSERT_EQ(found(list, text), 1) << i;
+  }
+  // Entries that are all empty, and empty targets.
+  fill(list, 0, {OLESTR(""), OLESTR(""), OLESTR("")});
+  EXPECT_EQ(found(list, OLESTR("")), 1);
+  EXPECT_EQ(list.lfnMatchingPrefixLocation(OLESTR(""), 0), 0);
+  // A new list: nothing of the old one is found.
+  fill(list, 0, {OLESTR("one"), OLESTR("two")});
+  EXPECT_EQ(found(list, OLESTR("z")), -1);
+  EXPECT_EQ(found(list, OLESTR("TWO")), 1);
+}
+
+// Another object given the descriptor writes into this object's list; so
+// may a client that keeps the address and shares a later list.
+TEST(LowercasedEntries, AListWhoseDescriptorWasGivenOutIsReadAsItIs) {
+  TraceHarness h;
+  h.init(2);
+  clsStringList owner;
+  fill(owner, 0, {OLESTR("apple"), OLESTR("banana"), OLESTR("cherry")});
+  EXPECT_EQ(found(owner, OLESTR("banana")), 1);
+  const std::intptr_t descriptor = owner.ppStringListDescriptor();
+  clsStringList writer;
+  writer.AssignStringList(descriptor);
+  writer.ReplaceString(1, OLESTR("blueberry"));
+  EXPECT_EQ(found(owner, OLESTR("blueberry")), 1);
+  EXPECT_EQ(found(owner, OLESTR("banana")), -1);
+
+  fill(owner, 0, {OLESTR("kiwi"), OLESTR("lemon"), OLESTR("mango")});
+  EXPECT_EQ(found(owner, OLESTR("lemon")), 1);
+  clsStringList later;
+  later.AssignStringList(descriptor);  // the address kept from before
+  later.ReplaceString(1, OLESTR("lime"));
+  EXPECT_EQ(found(owner, OLESTR("lime")), 1);
+  EXPECT_EQ(owner.lfnMatchingPrefixLocation(OLESTR("LI"), 0), 1);
+}
+
+// The same random sorted lists, owned (searched through the lowercased
+// entries) and shared (entry by entry): the same answer to every target.
+TEST(LowercasedEntries, AnswersAsWhenSearchedEntryByEntry) {
+  TraceHarness h;
+  h.init(2);
+  std::mt19937 random(77);
+  const std::u16string alphabet = u"aAbBcC \u00e9\u00c9\u00df-";
+  auto word = [&](std::size_t longest) {
+    OleString w(random() % longest, u'a');
+    for (auto& c : w) c = alphabet[random() % alphabet.size()];
+    return w;
+  };
+  for (int round = 0; round < 30; ++round) {
+    std::vector<OleString> items;
+    for (int i = 0, n = static_cast<int>(random() % 60); i < n; ++i) items.push_back(word(7));
+    std::stable_sort(items.begin(), items.end(), [](const OleString& a, const OleString& b) {
+      LowercaseText x(a);
+      LowercaseText y(b);
+      return lfnCompareText(x.view(), y.view()) < 0;
+    });
+    clsStringList owned;
+    fill(owned, 0, items);
+    SafeArrayPtr client = string_array_from(0, items);
+    SAFEARRAY* variable = client.get();
+    clsStringList shared;
+    shared.AssignStringList(reinterpret_cast<std::intptr_t>(&variable));
+    for (int t = 0; t < 40; ++t) {
+      const OleString target = word(5);
+      ASSERT_EQ(found(owned, target), found(shared, target)) << round;
+      if (!items.empty()) {
+        ASSERT_EQ(owned.lfnMatchingPrefixLocation(target, 0),
+                  shared.lfnMatchingPrefixLocation(target, 0))
+            << round;
+      }
+    }
+  }
+  EXPECT_TRUE(h.boxes.boxes.empty());
+}
+
+}  // namespace
+}  // namespace corvane
