@@ -93,20 +93,27 @@ std::int32_t clsStringList::lfnNextString(OleStringView sTargetPrefix, std::int3
     LowercaseText head;
     const LowercaseIndex* lowered = lowercase_index();
     std::int32_t lFound = -1;
+    // iDirection is the comparison of the prefix with the head of entry
+    // lStart, so the walk's first step is known without comparing again
+    // (unless that comparison failed, -2).
     if (iDirection >= 0) {
       // Down to index 0 (not the lower bound) for the last entry that sorts
       // before the prefix.
-      for (std::int32_t i = lStart; i >= 0; --i) {
-        if (lfnCompareText(head_of_entry(i, n, lowered, head), target.view()) < 0) {
-          lFound = i;
-          break;
-        }
+      std::int32_t i = lStart;
+      if (iDirection == 1) {
+        if (lStart >= 0) lFound = lStart;
+      } else if (iDirection == 0) {
+        i = lStart - 1;
+      }
+      for (; lFound < 0 && i >= 0; --i) {
+        if (lfnCompareText(head_of_entry(i, n, lowered, head), target.view()) < 0) lFound = i;
       }
       result = iDirection == 0 ? lFound + 1 : lFound;
     } else {
       // Up to the end for the first entry that sorts after the prefix.
       const std::int32_t lUB = array_upper_bound(m_sStringList);
-      for (std::int32_t i = lStart; i <= lUB; ++i) {
+      if (iDirection == -1) lFound = lStart > 0 ? lStart - 1 : 0;
+      for (std::int32_t i = lStart; lFound < 0 && i <= lUB; ++i) {
         if (lfnCompareText(head_of_entry(i, n, lowered, head), target.view()) > 0) {
           lFound = i > 0 ? i - 1 : 0;
           break;
