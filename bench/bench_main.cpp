@@ -250,26 +250,17 @@ class RatioReporter : public benchmark::ConsoleReporter {
         if (r == medians_.end()) return std::nullopt;
         if (r->second.ns <= 0) return unmeasured(c, "not measured");
         const double ratio = m->second.ns / r->second.ns;
-        if (c.kind == Kind::kReported) {
-          return std::vector<std::string>{c.operation,
-                                          c.size,
-                                          fixed(m->second.ns, 1),
-                                          "ns",
-                                          c.reference,
-                                          fixed(r->second.ns, 1),
-                                          fixed(ratio, 2),
-                                          "-",
-                                          "reported"};
-        }
-        return std::vector<std::string>{c.operation,
-                                        c.size,
-                                        fixed(m->second.ns, 1),
-                                        "ns",
-                                        c.reference,
-                                        fixed(r->second.ns, 1),
-                                        fixed(ratio, 2),
-                                        "<= " + fixed(c.limit, 1) + "x",
-                                        ratio <= c.limit ? "pass" : "falls short"};
+        const bool reported = c.kind == Kind::kReported;
+        return std::vector<std::string>{
+            c.operation,
+            c.size,
+            fixed(m->second.ns, 1),
+            "ns",
+            c.reference,
+            fixed(r->second.ns, 1),
+            fixed(ratio, 2),
+            reported ? "-" : "<= " + fixed(c.limit, 1) + "x",
+            reported ? "reported" : (ratio <= c.limit ? "pass" : "falls short")};
       }
       case Kind::kTimeBelow:
         return std::vector<std::string>{c.operation,

@@ -122,6 +122,12 @@ void clsStringList::TransferVBListBoxToStringList(const VARIANT& ctlVBListBox) {
     SafeArrayPtr fresh = create_string_array({SAFEARRAYBOUND{static_cast<ULONG>(last + 1), 0}});
     erase_list();
     m_sStringList = fresh.release();
+    // The control may call back into this object while the list fills; what
+    // a search lowercased of the half-filled list is forgotten at the end.
+    struct ForgetAtEnd {
+      LowercaseIndex& index;
+      ~ForgetAtEnd() { index.forget(); }
+    } forget_at_end{m_lowercaseIndex};
     for (std::int32_t i = 0; i <= last; ++i) {
       string_element(m_sStringList, i) = Bstr(box.List(static_cast<std::int16_t>(i))).release();
     }

@@ -8,6 +8,7 @@
 
 #include "automation/safe_array.h"
 #include "string_list/clsStringList.h"
+#include "support/fake_list_box.h"
 #include "support/log_capture.h"
 
 namespace corvane {
@@ -56,6 +57,24 @@ TEST(LowercasedEntries, FollowReplacementsAndNewLists) {
   fill(list, 0, {OLESTR("one"), OLESTR("two")});
   EXPECT_EQ(found(list, OLESTR("z")), -1);
   EXPECT_EQ(found(list, OLESTR("TWO")), 1);
+}
+
+// A list-box control that searches the list while it is being filled from
+// the control: the search of the half-filled list leaves nothing behind.
+TEST(LowercasedEntries, ASearchFromInsideAListBoxTransfer) {
+  TraceHarness h;
+  h.init(2);
+  clsStringList list;
+  testing::FakeDispatch box;
+  box.items = {"alpha", "beta", "gamma"};
+  box.on_list = [&](int index) {
+    if (index == 1) {
+      EXPECT_EQ(found(list, OLESTR("gamma")), -1);  // not there yet
+    }
+  };
+  list.TransferVBListBoxToStringList(box.as_variant());
+  EXPECT_EQ(found(list, OLESTR("GAMMA")), 2);
+  EXPECT_EQ(found(list, OLESTR("beta")), 1);
 }
 
 // Another object given the descriptor writes into this object's list; so

@@ -74,6 +74,7 @@ HRESULT FakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
     }
     const int index = params->rgvarg[0].iVal;
     list_reads.push_back(index);
+    if (on_list) on_list(index);
     if (index == failing_index && deferred_fill_in) {
       info->pfnDeferredFillIn = &fill_in_deferred;
       return DISP_E_EXCEPTION;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,8 @@ class FakeDispatch : public IDispatch {
   static constexpr const char* kDeferredDescription = "No item there yet";
   int list_count_reads = 0;
   std::vector<int> list_reads;
+  // Runs as List(index) is asked for, before it answers.
+  std::function<void(int)> on_list;
 };
 
 }  // namespace corvane::testing
