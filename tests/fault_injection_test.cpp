@@ -152,26 +152,40 @@ TEST_F(LogFileFaults, AFolderThatVanishesAndComesBack) {
 #ifndef _WIN32
 // A folder the process may not write to, whose files it may not write
 // either: every open is refused. The calls return, the box is still shown,
-// the failure reaches the debugger output, and the folder is as it was. The
-// calls run in a child process, which a superuser leaves for an ordinary
-// user: the superuser may write anywhere.
+// the failure reaches the debugger output, and the folder is as it was. A
+// superuser may write anywhere, so it acts as an ordinary user meanwhile.
+class ActingAsNobody {
+ public:
+  ActingAsNobody() : root_(::geteuid() == 0) {
+    if (root_) {
+      EXPECT_EQ(::setegid(65534), 0);
+      EXPECT_EQ(::seteuid(65534), 0);
+    }
+  }
+  ~ActingAsNobody() {
+    if (root_ && (::seteuid(0) != 0 || ::setegid(0) != 0)) std::abort();
+  }
+  ActingAsNobody(const ActingAsNobody&) = delete;
+  ActingAsNobody& operator=(const ActingAsNobody&) = delete;
+
+ private:
+  bool root_;
+};
+
 TEST_F(LogFileFaults, AReadOnlyFolder) {
   for (const char* name : kFiles) fs::permissions(h.folder.path() / name, fs::perms(0444));
   fs::permissions(h.folder.path(), fs::perms(0555));
-  EXPECT_EXIT(
-      {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) std::_Exit(2);
-        clsStringList list;
-        client_calls(list);
-        std::size_t files = 0;
-        for ([[maybe_unused]] const auto& entry : fs::directory_iterator(h.folder.path())) ++files;
-        bool kept = files == std::size(kFiles);
-        for (const char* name : kFiles) kept = kept && text(name) == kEarlier;
-        const bool shown = h.shown("Unexpected parameter passed to StringList property") == 1;
-        const bool told = debug_output_holds("Couldn't open log in GlobalLog. Msg = ");
-        std::_Exit(kept && shown && told ? 0 : 1);
-      },
-      ::testing::ExitedWithCode(0), "");
+  {
+    ActingAsNobody nobody;
+    clsStringList list;
+    client_calls(list);
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(h.folder.path())) ++files;
+    EXPECT_EQ(files, std::size(kFiles));
+    for (const char* name : kFiles) EXPECT_EQ(text(name), kEarlier) << name;
+  }
+  EXPECT_EQ(h.shown("Unexpected parameter passed to StringList property"), 1u);
+  EXPECT_TRUE(debug_output_holds("Couldn't open log in GlobalLog. Msg = "));
   fs::permissions(h.folder.path(), fs::perms(0755));
   for (const char* name : kFiles) fs::permissions(h.folder.path() / name, fs::perms(0644));
 }
