@@ -237,10 +237,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
   // measured" when its figure is missing.
   std::optional<std::vector<std::string>> evaluate(const Check& c) const {
     const bool ratio_check = c.kind == Kind::kRatio || c.kind == Kind::kReported;
-    for (const char* name : {c.measured, ratio_check ? c.reference : c.measured}) {
-      if (const auto f = failed_.find(name); f != failed_.end())
-        return unmeasured(c, "failed: " + f->second);
-    }
+    auto failed = failed_.find(c.measured);
+    if (failed == failed_.end() && ratio_check) failed = failed_.find(c.reference);
+    if (failed != failed_.end()) return unmeasured(c, "failed: " + failed->second);
     const auto m = medians_.find(c.measured);
     if (m == medians_.end()) return std::nullopt;
     switch (c.kind) {

@@ -34,12 +34,11 @@ void LowercaseIndex::forget_storage() noexcept {
 void LowercaseIndex::replace(std::size_t offset, OleStringView text) noexcept {
   if (state_ != State::kBuilt || offset >= spans_.size()) return;
   Span& span = spans_[offset];
-  const std::size_t before = text_.size();
   Span fresh{};
   try {
     // Replacements leave their old text behind; once most of the block is
     // left behind, the index is built afresh at its next use.
-    if (before > 2 * live_ + 4096 || !append(text, &fresh)) {
+    if (text_.size() > 2 * live_ + 4096 || !append(text, &fresh)) {
       forget();
       return;
     }

@@ -1,7 +1,5 @@
 #include "trace/log_files.h"
 
-#include <cstdio>
-
 #include "automation/vb_text.h"
 #include "platform/clock.h"
 #include "platform/file_numbers.h"
@@ -25,12 +23,12 @@ OleString clock_time_text(Colon colon) {
   platform::Clock& clock = platform::Clock::current();
   const platform::LocalTime t = clock.local_time();
   const std::string separator = colon == Colon::kLocale ? clock.time_separator() : ":";
-  char digits[3][3];
-  std::snprintf(digits[0], sizeof digits[0], "%02u", unsigned{t.hour} % 100);
-  std::snprintf(digits[1], sizeof digits[1], "%02u", unsigned{t.minute} % 100);
-  std::snprintf(digits[2], sizeof digits[2], "%02u", unsigned{t.second} % 100);
-  return platform::from_ansi(std::string(digits[0]) + separator + digits[1] + separator +
-                             digits[2]);
+  auto two_digits = [](unsigned value) {
+    return std::string{static_cast<char>('0' + value / 10 % 10),
+                       static_cast<char>('0' + value % 10)};
+  };
+  return platform::from_ansi(two_digits(t.hour) + separator + two_digits(t.minute) + separator +
+                             two_digits(t.second));
 }
 
 OleString failure_record(OleStringView heading, const AutomationError& error, Colon colon) {
