@@ -5,6 +5,10 @@
 #include <mutex>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace corvane::platform {
 
 namespace {
@@ -29,7 +33,50 @@ std::vector<Block*>& all_blocks() {
   return blocks;
 }
 
+#ifdef _WIN32
+// The thread's block is found through a slot of the system's own thread
+// storage. The compiler's thread_local storage is emulated on this target,
+// and the runtime frees it at thread exit before a DLL's entry point hears
+// that the thread detaches: the pointer would be gone by then, and every
+// ended apartment's values would stay until the DLL unloads.
+// The slot is taken on first use and given back when every block is
+// released (the DLL unloads), so that a host that loads and unloads the DLL
+// again and again does not run out of slots.
+std::atomic<DWORD> g_tls_slot{TLS_OUT_OF_INDEXES};
+DWORD tls_slot() {
+  DWORD slot = g_tls_slot.load();
+  if (slot == TLS_OUT_OF_INDEXES) {
+    const DWORD fresh = TlsAlloc();
+    if (g_tls_slot.compare_exchange_strong(slot, fresh)) {
+      slot = fresh;
+    } else {
+      TlsFree(fresh);
+    }
+  }
+  return slot;
+}
+Block* current_block() {
+  return static_cast<Block*>(TlsGetValue(tls_slot()));
+}
+void set_current_block(Block* block) {
+  TlsSetValue(tls_slot(), block);
+}
+void forget_all_blocks() {
+  const DWORD slot = g_tls_slot.exchange(TLS_OUT_OF_INDEXES);
+  if (slot != TLS_OUT_OF_INDEXES) TlsFree(slot);
+}
+#else
 thread_local Block* t_block = nullptr;
+Block* current_block() {
+  return t_block;
+}
+void set_current_block(Block* block) {
+  t_block = block;
+}
+void forget_all_blocks() {
+  t_block = nullptr;
+}
+#endif
 
 void release(Block* block) {
   {
@@ -46,18 +93,20 @@ struct ExitGuard {
 };
 
 Block& block() {
-  if (t_block == nullptr) {
-    t_block = new Block();
+  Block* current = current_block();
+  if (current == nullptr) {
+    current = new Block();
+    set_current_block(current);
     {
       std::lock_guard<std::mutex> lock(g_blocks_mutex);
-      all_blocks().push_back(t_block);
+      all_blocks().push_back(current);
     }
     if (!g_released_by_host.load()) {
       thread_local ExitGuard guard;
       (void)guard;
     }
   }
-  return *t_block;
+  return *current;
 }
 
 }  // namespace
@@ -67,8 +116,8 @@ void ThreadValues::released_by_host() {
 }
 
 void ThreadValues::release_current_thread() {
-  if (Block* b = t_block) {
-    t_block = nullptr;
+  if (Block* b = current_block()) {
+    set_current_block(nullptr);
     release(b);
   }
 }
@@ -79,7 +128,7 @@ void ThreadValues::release_all_threads() {
     std::lock_guard<std::mutex> lock(g_blocks_mutex);
     blocks.swap(all_blocks());
   }
-  t_block = nullptr;
+  forget_all_blocks();
   for (Block* b : blocks) delete b;
 }
 

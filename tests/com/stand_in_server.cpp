@@ -6,11 +6,12 @@
 //   every call it gets (method and arguments, a line each) in
 //   "clsDebug.calls" beside this DLL.
 //
-// The list box It answers the list-box interface identifier and offers
-// ListCount and List(index), plus AddItem(text) and Clear for the script to
-// fill it, and Describe(array), which writes a string array as
-// "lower..upper:item|item" (wine's script engine cannot index a String()
-// array, so the script reads the list through this).
+// The list box answers the list-box interface identifier and offers
+// ListCount and List(index), plus AddItem(text) for the clients to fill it, and Describe(array),
+// which writes a string array as "lower..upper:item|item" (wine's script engine cannot index a
+// String() array, so the script reads the list through this). FailAfter(n) lets n more calls of
+// ListCount and List succeed and fails every later one with the HRESULT set by FailWith(hr)
+// (DISP_E_EXCEPTION, with its texts, unless set).
 #include <oaidl.h>
 #include <oleauto.h>
 #include <olectl.h>
@@ -43,14 +44,13 @@ constexpr ClassEntry kClasses[] = {
 constexpr IID kIID_ListBox = {
     0x33AD4F11, 0x6699, 0x11CF, {0xB7, 0x0C, 0x00, 0xAA, 0x00, 0x60, 0xD3, 0x93}};
 
-enum : DISPID { kListCount = 1, kList = 2, kAddItem = 3, kClear = 4, kDescribe = 5 };
+enum : DISPID { kListCount = 1, kList, kAddItem, kDescribe, kFailAfter, kFailWith };
 
 std::wstring describe(const VARIANT& argument) {
   const VARIANT* v = &argument;
   while (v->vt == (VT_BYREF | VT_VARIANT)) v = v->pvarVal;
   SAFEARRAY* array = nullptr;
   if (v->vt == (VT_ARRAY | VT_BSTR)) array = v->parray;
-  if (v->vt == (VT_BYREF | VT_ARRAY | VT_BSTR)) array = *v->pparray;
   if (array == nullptr) return v->vt == (VT_ARRAY | VT_BSTR) ? L"no array" : L"not a string array";
   LONG lower = 0, upper = -1;
   SafeArrayGetLBound(array, 1, &lower);
@@ -119,10 +119,12 @@ class ListBox final : public StandIn {
         ids[i] = kList;
       } else if (_wcsicmp(name.c_str(), L"AddItem") == 0) {
         ids[i] = kAddItem;
-      } else if (_wcsicmp(name.c_str(), L"Clear") == 0) {
-        ids[i] = kClear;
       } else if (_wcsicmp(name.c_str(), L"Describe") == 0) {
         ids[i] = kDescribe;
+      } else if (_wcsicmp(name.c_str(), L"FailAfter") == 0) {
+        ids[i] = kFailAfter;
+      } else if (_wcsicmp(name.c_str(), L"FailWith") == 0) {
+        ids[i] = kFailWith;
       } else {
         ids[i] = DISPID_UNKNOWN;
         hr = DISP_E_UNKNOWNNAME;
@@ -131,8 +133,17 @@ class ListBox final : public StandIn {
     return hr;
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
-                                   VARIANT* result, EXCEPINFO*, UINT*) override {
+                                   VARIANT* result, EXCEPINFO* exception, UINT*) override {
     const UINT args = params == nullptr ? 0 : params->cArgs;
+    if ((id == kListCount || id == kList) && fail_after_ >= 0 && fail_after_-- == 0) {
+      fail_after_ = 0;
+      if (fail_with_ == DISP_E_EXCEPTION && exception != nullptr) {
+        exception->bstrSource = SysAllocString(L"CorvaneTest.ListBox");
+        exception->bstrDescription = SysAllocString(L"Invalid property value");
+        exception->scode = static_cast<SCODE>(0x800A017C);
+      }
+      return fail_with_;
+    }
     switch (id) {
       case kListCount:
         if (result == nullptr) return S_OK;
@@ -164,9 +175,15 @@ class ListBox final : public StandIn {
         VariantClear(&text);
         return S_OK;
       }
-      case kClear:
-        items_.clear();
+      case kFailAfter:
+      case kFailWith: {
+        VARIANT value;
+        VariantInit(&value);
+        if (args != 1 || FAILED(VariantChangeType(&value, &params->rgvarg[0], 0, VT_I4)))
+          return DISP_E_TYPEMISMATCH;
+        (id == kFailAfter ? fail_after_ : fail_with_) = value.lVal;
         return S_OK;
+      }
       case kDescribe:
         if (args != 1) return DISP_E_BADPARAMCOUNT;
         if (result != nullptr) {
@@ -182,6 +199,8 @@ class ListBox final : public StandIn {
 
  private:
   std::vector<std::wstring> items_;
+  LONG fail_after_ = -1;  // no failures
+  HRESULT fail_with_ = DISP_E_EXCEPTION;
 };
 
 // The debugger object: any method by name, its string arguments recorded
