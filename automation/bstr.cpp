@@ -13,9 +13,4 @@ Bstr::Bstr(OleStringView text) {
   if (p_ == nullptr) throw AutomationError(vb_error::kOutOfMemory);
 }
 
-Bstr Bstr::copy_of(BSTR b) {
-  if (b == nullptr) return Bstr();
-  return Bstr(bstr_view(b));
-}
-
 }  // namespace corvane

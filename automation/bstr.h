@@ -44,8 +44,6 @@ class Bstr {
     owner.p_ = b;
     return owner;
   }
-  // A copy of another string; null stays null.
-  static Bstr copy_of(BSTR b);
 
   BSTR get() const { return p_; }
   OleStringView view() const { return bstr_view(p_); }

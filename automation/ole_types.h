@@ -270,37 +270,21 @@ struct IDispatch : IUnknown {
 // The oleaut32 subset, same signatures and semantics as on Windows.
 BSTR SysAllocString(const OLECHAR* psz);
 BSTR SysAllocStringLen(const OLECHAR* pch, UINT cch);
-BSTR SysAllocStringByteLen(const char* psz, UINT len);
-int SysReAllocStringLen(BSTR* pbstr, const OLECHAR* psz, UINT len);
 void SysFreeString(BSTR bstr);
 UINT SysStringLen(BSTR bstr);
-UINT SysStringByteLen(BSTR bstr);
 
 void VariantInit(VARIANT* pvarg);
 HRESULT VariantClear(VARIANT* pvarg);
-HRESULT VariantCopy(VARIANT* pvargDest, const VARIANT* pvargSrc);
 
 SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound);
-SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements);
 HRESULT SafeArrayDestroy(SAFEARRAY* psa);
 HRESULT SafeArrayDestroyData(SAFEARRAY* psa);
 HRESULT SafeArrayDestroyDescriptor(SAFEARRAY* psa);
 HRESULT SafeArrayAllocDescriptor(UINT cDims, SAFEARRAY** ppsaOut);
 HRESULT SafeArrayAllocDescriptorEx(VARTYPE vt, UINT cDims, SAFEARRAY** ppsaOut);
 HRESULT SafeArrayAllocData(SAFEARRAY* psa);
-UINT SafeArrayGetDim(SAFEARRAY* psa);
-UINT SafeArrayGetElemsize(SAFEARRAY* psa);
 HRESULT SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound);
 HRESULT SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound);
-HRESULT SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt);
-HRESULT SafeArrayLock(SAFEARRAY* psa);
-HRESULT SafeArrayUnlock(SAFEARRAY* psa);
-HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** ppvData);
-HRESULT SafeArrayUnaccessData(SAFEARRAY* psa);
-HRESULT SafeArrayPtrOfIndex(SAFEARRAY* psa, LONG* rgIndices, void** ppvData);
-HRESULT SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
-HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
-HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut);
 
 #endif  // _WIN32
 

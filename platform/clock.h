@@ -1,4 +1,4 @@
-// Local time and its formatting with date and time pictures.
+// Local time and the user's time separator.
 #pragma once
 
 #include <cstdint>
@@ -29,13 +29,5 @@ class Clock : public Replaceable<Clock> {
 
   static Clock& system();
 };
-
-// The date formatted with a picture of the user's default locale
-// (GetDateFormatA: "MM-dd-yy" gives 02-01-26 for 1 February 2026).
-std::string format_date(const LocalTime& t, const char* picture);
-// The time formatted with a picture (GetTimeFormatA: "HH:mm:ss").
-// Both format into a buffer of 25 characters: a result of more than 24
-// characters does not fit and gives the empty text.
-std::string format_time(const LocalTime& t, const char* picture);
 
 }  // namespace corvane::platform

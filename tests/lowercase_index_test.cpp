@@ -1,12 +1,10 @@
 // A list the object owns is searched through its entries lowercased once:
 // the answers must be those of the list as it is now, after replacements, a
 // new list, or writes by another object that was given the descriptor, and
-// the same as the answers on a list searched entry by entry.
+// the same as the answers on a list searched entry by entry (the large
+// sorted list of the lookup tests compares every entry).
 #include <gtest/gtest.h>
 
-#include <random>
-
-#include "automation/safe_array.h"
 #include "string_list/clsStringList.h"
 #include "support/fake_list_box.h"
 #include "support/log_capture.h"
@@ -25,10 +23,14 @@ std::int32_t found(clsStringList& list, OleStringView target) {
   return v.get().vt == VT_I4 ? v.get().lVal : -100;
 }
 
-TEST(LowercasedEntries, FollowReplacementsAndNewLists) {
+class LowercasedEntries : public ::testing::Test {
+ protected:
+  LowercasedEntries() { h.init(); }
   TraceHarness h;
-  h.init(2);
   clsStringList list;
+};
+
+TEST_F(LowercasedEntries, FollowReplacementsAndNewLists) {
   fill(list, 3, {OLESTR("Alpha"), OLESTR("Beta"), OLESTR("Delta")});
   EXPECT_EQ(found(list, OLESTR("BETA")), 4);
   list.ReplaceString(4, OLESTR("Charlie"));
@@ -61,10 +63,7 @@ TEST(LowercasedEntries, FollowReplacementsAndNewLists) {
 
 // A list-box control that searches the list while it is being filled from
 // the control: the search of the half-filled list leaves nothing behind.
-TEST(LowercasedEntries, ASearchFromInsideAListBoxTransfer) {
-  TraceHarness h;
-  h.init(2);
-  clsStringList list;
+TEST_F(LowercasedEntries, ASearchFromInsideAListBoxTransfer) {
   testing::FakeDispatch box;
   box.items = {"alpha", "beta", "gamma"};
   box.on_list = [&](int index) {
@@ -79,10 +78,8 @@ TEST(LowercasedEntries, ASearchFromInsideAListBoxTransfer) {
 
 // Another object given the descriptor writes into this object's list; so
 // may a client that keeps the address and shares a later list.
-TEST(LowercasedEntries, AListWhoseDescriptorWasGivenOutIsReadAsItIs) {
-  TraceHarness h;
-  h.init(2);
-  clsStringList owner;
+TEST_F(LowercasedEntries, AListWhoseDescriptorWasGivenOutIsReadAsItIs) {
+  clsStringList& owner = list;
   fill(owner, 0, {OLESTR("apple"), OLESTR("banana"), OLESTR("cherry")});
   EXPECT_EQ(found(owner, OLESTR("banana")), 1);
   const std::intptr_t descriptor = owner.ppStringListDescriptor();
@@ -99,45 +96,6 @@ TEST(LowercasedEntries, AListWhoseDescriptorWasGivenOutIsReadAsItIs) {
   later.ReplaceString(1, OLESTR("lime"));
   EXPECT_EQ(found(owner, OLESTR("lime")), 1);
   EXPECT_EQ(owner.lfnMatchingPrefixLocation(OLESTR("LI"), 0), 1);
-}
-
-// The same random sorted lists, owned (searched through the lowercased
-// entries) and shared (entry by entry): the same answer to every target.
-TEST(LowercasedEntries, AnswersAsWhenSearchedEntryByEntry) {
-  TraceHarness h;
-  h.init(2);
-  std::mt19937 random(77);
-  const std::u16string alphabet = u"aAbBcC \u00e9\u00c9\u00df-";
-  auto word = [&](std::size_t longest) {
-    OleString w(random() % longest, u'a');
-    for (auto& c : w) c = alphabet[random() % alphabet.size()];
-    return w;
-  };
-  for (int round = 0; round < 30; ++round) {
-    std::vector<OleString> items;
-    for (int i = 0, n = static_cast<int>(random() % 60); i < n; ++i) items.push_back(word(7));
-    std::stable_sort(items.begin(), items.end(), [](const OleString& a, const OleString& b) {
-      LowercaseText x(a);
-      LowercaseText y(b);
-      return lfnCompareText(x.view(), y.view()) < 0;
-    });
-    clsStringList owned;
-    fill(owned, 0, items);
-    SafeArrayPtr client = string_array_from(0, items);
-    SAFEARRAY* variable = client.get();
-    clsStringList shared;
-    shared.AssignStringList(reinterpret_cast<std::intptr_t>(&variable));
-    for (int t = 0; t < 40; ++t) {
-      const OleString target = word(5);
-      ASSERT_EQ(found(owned, target), found(shared, target)) << round;
-      if (!items.empty()) {
-        ASSERT_EQ(owned.lfnMatchingPrefixLocation(target, 0),
-                  shared.lfnMatchingPrefixLocation(target, 0))
-            << round;
-      }
-    }
-  }
-  EXPECT_TRUE(h.boxes.boxes.empty());
 }
 
 }  // namespace

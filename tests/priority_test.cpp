@@ -1,8 +1,6 @@
-// Process and thread priority: names, the trace lines of a change, the
-// danger test the message boxes ask, and a process handle without a thread.
+// Process and thread priority: the trace lines of a change, the danger test
+// the message boxes ask, and a process handle without a thread.
 #include <gtest/gtest.h>
-
-#include <map>
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -28,82 +26,55 @@ class FakePriorities final : public platform::Priorities {
   std::uint32_t priority_class(std::intptr_t p) override { return p == 1 ? process_class : 0; }
   bool set_priority_class(std::intptr_t p, std::uint32_t c) override {
     ++calls;
-    if (p != 1) return false;
-    process_class = c;
-    return true;
+    if (p == 1) process_class = c;
+    return p == 1;
   }
   std::int32_t thread_priority(std::intptr_t t) override {
     return t == 2 ? thread_level : kThreadPriorityError;
   }
   bool set_thread_priority(std::intptr_t t, std::int32_t level) override {
     ++calls;
-    if (t != 2) return false;
-    thread_level = level;
-    return true;
+    if (t == 2) thread_level = level;
+    return t == 2;
   }
   std::uint32_t process_class = 128;
   std::int32_t thread_level = 2;
   int calls = 0;
 };
 
-const std::string kPrefix = "02-01-26 09:05:03.007\tCorvane\t";
-
-TEST(Priority, Names) {
+// The fake in place under a harness that has run Init at trace level 2.
+class Priority : public ::testing::Test {
+ protected:
+  Priority() { h.init(); }
   TraceHarness h;
-  EXPECT_EQ(sfnProcessPriorityClass(32), OLESTR("NORMAL_PRIORITY_CLASS"));
-  EXPECT_EQ(sfnProcessPriorityClass(64), OLESTR("IDLE_PRIORITY_CLASS"));
-  EXPECT_EQ(sfnProcessPriorityClass(128), OLESTR("HIGH_PRIORITY_CLASS"));
-  EXPECT_EQ(sfnProcessPriorityClass(256), OLESTR("REALTIME_PRIORITY_CLASS"));
-  EXPECT_EQ(sfnProcessPriorityClass(16384), OLESTR("16384"));
-  EXPECT_EQ(sfnThreadPriorityLevel(2), OLESTR("(2) THREAD_PRIORITY_HIGHEST"));
-  EXPECT_EQ(sfnThreadPriorityLevel(-15), OLESTR("(-15) THREAD_PRIORITY_IDLE"));
-  EXPECT_EQ(sfnThreadPriorityLevel(15), OLESTR("(15) THREAD_PRIORITY_TIME_CRITICAL"));
-  EXPECT_EQ(sfnThreadPriorityLevel(3), OLESTR("3"));
-}
-
-TEST(Priority, SetNormalPriorityTracesOnlyTheThreadLine) {
-  TraceHarness h;
-  h.init(4);
   FakePriorities fake;
-  platform::Priorities::Override use(fake);
+  platform::Priorities::Override use{fake};
+};
+
+// The normal reset traces only its thread line; a traced change shows the
+// readings before and after it.
+TEST_F(Priority, TracedChanges) {
+  h.init(4);
   SetNormalPriority();
   EXPECT_EQ(fake.process_class, 32u);
   EXPECT_EQ(fake.thread_level, 0);
-  EXPECT_EQ(h.detail_lines(),
-            std::vector<std::string>{kPrefix + "SetThreadPriorityLevel: Setting thread to 0: "
-                                               "(0) THREAD_PRIORITY_NORMAL"});
-}
-
-TEST(Priority, ATracedChangeShowsBeforeAndAfter) {
-  TraceHarness h;
-  h.init(4);
-  FakePriorities fake;
-  fake.process_class = 32;
-  fake.thread_level = 0;
-  platform::Priorities::Override use(fake);
   SetThreadPriorityLevel(2, {}, true);
-  EXPECT_EQ(testing::read_file(h.detail_log()),
-            kPrefix +
-                "SetThreadPriorityLevel: Setting thread to 2: (2) THREAD_PRIORITY_HIGHEST\r\n" +
-                kPrefix +
-                "SetThreadPriority: Priority before: Priority Class: NORMAL_PRIORITY_CLASS. Thread "
-                "Priority: (0) THREAD_PRIORITY_NORMAL\r\nPriority after: Priority Class: "
-                "NORMAL_PRIORITY_CLASS. Thread Priority: (2) THREAD_PRIORITY_HIGHEST\r\n");
-  TraceHarness h2;
-  h2.init(4);
   SetProcessPriorityClass(128, {}, true);
-  EXPECT_EQ(testing::read_file(h2.detail_log()),
-            kPrefix +
-                "SetProcessPriorityClass: Priority before: Priority Class: NORMAL_PRIORITY_CLASS. "
-                "Thread Priority: (2) THREAD_PRIORITY_HIGHEST\r\nPriority after: Priority Class: "
-                "HIGH_PRIORITY_CLASS. Thread Priority: (2) THREAD_PRIORITY_HIGHEST\r\n");
+  const std::string normal = "Priority Class: NORMAL_PRIORITY_CLASS. Thread Priority: ";
+  EXPECT_EQ(
+      testing::read_file(h.detail_log()),
+      h.stamped("SetThreadPriorityLevel", "Setting thread to 0: (0) THREAD_PRIORITY_NORMAL") +
+          h.stamped("SetThreadPriorityLevel", "Setting thread to 2: (2) THREAD_PRIORITY_HIGHEST") +
+          h.stamped("SetThreadPriority", "Priority before: " + normal +
+                                             "(0) THREAD_PRIORITY_NORMAL\r\nPriority after: " +
+                                             normal + "(2) THREAD_PRIORITY_HIGHEST") +
+          h.stamped("SetProcessPriorityClass",
+                    "Priority before: " + normal +
+                        "(2) THREAD_PRIORITY_HIGHEST\r\nPriority after: Priority Class: "
+                        "HIGH_PRIORITY_CLASS. Thread Priority: (2) THREAD_PRIORITY_HIGHEST"));
 }
 
-TEST(Priority, DangerForMessageBoxes) {
-  TraceHarness h;
-  h.init(2);
-  FakePriorities fake;
-  platform::Priorities::Override use(fake);
+TEST_F(Priority, DangerForMessageBoxes) {
   const std::tuple<std::uint32_t, std::int32_t, bool> cases[] = {
       {32, 0, false}, {32, -1, false}, {64, -15, false}, {32, 1, true},
       {32, 15, true}, {128, 0, true},  {256, -2, true},  {0, 0, true},
@@ -121,24 +92,16 @@ TEST(Priority, DangerForMessageBoxes) {
   EXPECT_TRUE(h.detail_lines().empty());
 }
 
-TEST(Priority, AProcessHandleWithoutAThreadChangesNothing) {
-  TraceHarness h;
-  h.init(2);
-  FakePriorities fake;
-  platform::Priorities::Override use(fake);
+TEST_F(Priority, AProcessHandleWithoutAThreadChangesNothing) {
   SetNormalPriority(1);
   EXPECT_EQ(fake.calls, 0);
   EXPECT_TRUE(bfnPriorityIsDangerous(1));
-  const std::string log = testing::read_file(h.detail_log());
-  EXPECT_NE(log.find("GlobalErrorsLog >>> modPrioritySDK.SetNormalPriority\thProcessHandle "
-                     "specified but hThreadHandle isn't.\tSeverity: 2\r\n"),
-            std::string::npos);
-  EXPECT_NE(log.find("GlobalErrorsLog >>> modPrioritySDK.bfnPriorityIsDangerous\thProcessHandle "
-                     "specified but hThreadHandle isn't.\tSeverity: 2\r\n"),
-            std::string::npos);
+  const char* const message = "hProcessHandle specified but hThreadHandle isn't.";
+  EXPECT_TRUE(h.errors_logged("modPrioritySDK.SetNormalPriority", message));
+  EXPECT_TRUE(h.errors_logged("modPrioritySDK.bfnPriorityIsDangerous", message));
 }
 
-TEST(Priority, TheSystemsOwnReadingsAfterANormalReset) {
+TEST(PrioritySystem, TheSystemsOwnReadingsAfterANormalReset) {
   TraceHarness h;
   SetNormalPriority();
   EXPECT_EQ(
@@ -157,12 +120,8 @@ TEST(Priority, TheSystemsOwnReadingsAfterANormalReset) {
 
 // A box shown while the process runs above normal could be starved: the
 // priority is lowered first, without a trace of the change.
-TEST(Priority, AMessageBoxLowersADangerousPriorityFirst) {
-  TraceHarness h;
-  h.init(2);
+TEST_F(Priority, AMessageBoxLowersADangerousPriorityFirst) {
   h.side_files_here();
-  FakePriorities fake;
-  platform::Priorities::Override use(fake);
   std::uint32_t class_during_box = 0;
   h.boxes.on_show = [&] { class_during_box = fake.process_class; };
   modVBTrace::MsgBox(OLESTR("x"), 0, std::nullopt, 5);

@@ -2,8 +2,6 @@
 // statistics in the INI file shared with the suite's other programs.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "platform/profiles.h"
 #include "support/log_capture.h"
 #include "trace/module_values.h"
@@ -14,10 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::TraceHarness;
-
-std::string ini(const TraceHarness& h) {
-  return testing::read_file(h.folder.file("Session.ini"));
-}
 
 TEST(SummaryLog, LineFormsToTheByte) {
   TraceHarness h;
@@ -32,10 +26,21 @@ TEST(SummaryLog, LineFormsToTheByte) {
             "\t\tbare\r\n"
             "\r\n\t\tbare broken\r\n");
   EXPECT_TRUE(h.detail_lines().empty());
-  // Also traced at level 1, with or without the prefix.
-  GlobalSummaryLog(OLESTR("src"), OLESTR("traced"), false, true, true, true);
-  EXPECT_EQ(h.detail_lines(),
-            std::vector<std::string>{"02-01-26 09:05:03.007\tCorvane\tsrc: traced"});
+  GlobalSummaryLog(OLESTR("src"), OLESTR("traced"), false, true, true, true);  // level 1
+  EXPECT_TRUE(h.traced("src", "traced"));
+  EXPECT_EQ(h.detail_lines().size(), 1u);
+
+  // A message that begins with NUL goes to the detail log as it is, unstamped.
+  const OLECHAR nul[] = {0, u'z'};
+  const std::string summary = testing::read_file(h.summary_log());
+  GlobalSummaryLog(OLESTR("src"), OleStringView(nul, 2), true, true, true, true);
+  EXPECT_EQ(testing::read_file(h.summary_log()), summary);
+  const std::string detail = testing::read_file(h.detail_log());
+  EXPECT_EQ(detail, h.stamped("src", "traced") + std::string("\t\0z\r\n", 5));
+
+  module_values().summary_log_path.clear();  // no summary log: nothing written
+  WriteToSummaryLog(OLESTR("nowhere"));
+  EXPECT_EQ(testing::read_file(h.summary_log()), summary);
 }
 
 TEST(SummaryLog, GlobalErrorsLogOutputs) {
@@ -44,29 +49,31 @@ TEST(SummaryLog, GlobalErrorsLogOutputs) {
   module_values().log_folder.clear();
   GlobalErrorsLog(OLESTR("m.r"), OLESTR("no folder"), 2, true, true);
   EXPECT_FALSE(fs::exists(h.folder.path() / "summary.log"));
+  EXPECT_FALSE(fs::exists(h.folder.path() / "detailErrors.log"));
 
   h.init();
-  GlobalErrorsLog(OLESTR("m.r"), OLESTR("with folder"), 2, true, true);
-  EXPECT_EQ(testing::read_file(h.summary_log()),
-            "\r\n02-01-26 09:05:03.007\tCorvane\tm.r: \twith folder\r\n");
-  const auto lines = h.detail_lines();
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[1],
-            "02-01-26 09:05:03.007\tCorvane\tmodVBTrace.GlobalErrorsLog: GlobalErrorsLog >>> "
-            "m.r\twith folder\tSeverity: 2");
-  EXPECT_EQ(lines[2],
-            "02-01-26 09:05:03.007\tCorvane\tmodVBTrace.WriteErrorNode: Attempting to open: " +
-                testing::narrow(h.errors_file_as_logged()));
+  GlobalErrorsLog(OLESTR("m.r"), OLESTR("with folder"), 3, true, true);
+  EXPECT_EQ(testing::read_file(h.summary_log()), "\r\n" + h.stamped("m.r", "\twith folder"));
+  EXPECT_TRUE(h.errors_logged("m.r", "with folder", 3));
+  EXPECT_EQ(h.error_records(),
+            std::vector<std::string>{testing::error_record({.severity = "3",
+                                                            .errorNumber = "0",
+                                                            .errorDescription = "with folder",
+                                                            .module = "*",
+                                                            .member = "Unknown"})});
+  GlobalErrorsLog(OLESTR("m.r"), OLESTR("no copies"), 2, false, false);
+  EXPECT_EQ(testing::count_of(testing::read_file(h.summary_log()), "no copies"), 0u);
+  EXPECT_EQ(h.error_records().size(), 1u);
 
   // A message that starts with NUL: its trace line, then the message itself.
   const OLECHAR nul[] = {0, u'z'};
+  const std::string summary = testing::read_file(h.summary_log());
   GlobalErrorsLog(OLESTR("m.r"), OleStringView(nul, 2), 2, true, true);
   const std::string detail = testing::read_file(h.detail_log());
   EXPECT_EQ(detail.substr(detail.size() - 5), std::string("\t\0z\r\n", 5));
-  EXPECT_EQ(testing::read_file(h.summary_log()),
-            "\r\n02-01-26 09:05:03.007\tCorvane\tm.r: \twith folder\r\n");
-  // No counter is raised by a logged error.
-  EXPECT_FALSE(fs::exists(h.folder.path() / "Session.ini"));
+  EXPECT_EQ(testing::read_file(h.summary_log()), summary);
+  EXPECT_EQ(h.error_records().size(), 1u);
+  EXPECT_FALSE(fs::exists(h.folder.path() / "Session.ini"));  // no counter is raised
 }
 
 TEST(SummaryLog, ScriptComparisonCopy) {
@@ -75,18 +82,19 @@ TEST(SummaryLog, ScriptComparisonCopy) {
   const OleString copy = h.folder.file("compare.log");
   WriteSessionStat(16, copy);
   GlobalErrorsLog(OLESTR("m.r"), OLESTR("first"), 2, false, false);
-  GlobalErrorsLog(OLESTR("m.s"), OLESTR("second"), 2, false, false);
+  GlobalErrorsLog(OLESTR("m.s"), OLESTR("second"), 2, true, false);
   EXPECT_EQ(testing::read_file(copy), "\r\nm.r\tfirst\r\n\r\nm.s\tsecond\r\n");
-}
 
-TEST(SummaryLog, MissingFolderTracesTheLostLine) {
-  TraceHarness h;
-  h.init();
-  module_values().summary_log_path = h.folder.file("gone/summary.log");
-  GlobalSummaryLog(OLESTR("src"), OLESTR("lost"), false, true, false, false);
-  EXPECT_EQ(h.detail_lines(), std::vector<std::string>{
-                                  "02-01-26 09:05:03.007\tCorvane\tmodVBTrace.WriteToSummaryLog: "
-                                  "Couldn't open log. Msg = \t\tlost"});
+  // A copy that cannot be written: the summary line still lands, the
+  // failure goes to the detail log unstamped, and nothing is raised.
+  TraceHarness h2;
+  h2.init();
+  WriteSessionStat(16, h2.folder.file("gone/compare.log"));
+  GlobalErrorsLog(OLESTR("m.r"), OLESTR("kept"), 2, true, false);
+  EXPECT_EQ(testing::read_file(h2.summary_log()), "\r\n" + h2.stamped("m.r", "\tkept"));
+  const std::string detail = testing::read_file(h2.detail_log());
+  EXPECT_EQ(detail.substr(detail.find("\r\n") + 2),
+            "\tError in GlobalErrorsLog >>\tError 76: \r\nPath not found\r\n");
 }
 
 TEST(SessionStats, CountersInTheIniFile) {
@@ -97,43 +105,49 @@ TEST(SessionStats, CountersInTheIniFile) {
   IncrementFieldCount(5);
   EXPECT_EQ(sfnReadSessionStat(4), OLESTR("2"));
   EXPECT_EQ(sfnReadSessionStat(5), OLESTR("1"));
-  EXPECT_EQ(ini(h), "[SessionStats]\r\nSeverity2Count=2\r\nSeverity3Count=1\r\n");
+  EXPECT_EQ(testing::read_file(h.folder.file("Session.ini")),
+            "[SessionStats]\r\nSeverity2Count=2\r\nSeverity3Count=1\r\n");
 
   // Another program increments in turn, writing its own way.
   platform::Profiles::current().write(h.folder.file("Session.ini"), OLESTR("sessionstats"),
                                       OLESTR("SEVERITY2COUNT"), OLESTR("41"));
   IncrementFieldCount(4);
   EXPECT_EQ(sfnReadSessionStat(4), OLESTR("42"));
+  IncrementFieldCount(14);
+  IncrementFieldCount(6);
+  EXPECT_EQ(sfnReadSessionStat(14), OLESTR("1"));
+  EXPECT_EQ(sfnReadSessionStat(6), OLESTR("1"));
   EXPECT_FALSE(fs::exists(h.folder.path() / "PossibleErrors.log"));
 }
 
-TEST(SessionStats, FailuresGoToPossibleErrors) {
-  TraceHarness h;
-  h.init();
-  IncrementFieldCount(7);
-  WriteSessionStat(14, OLESTR("many"));
-  IncrementFieldCount(14);
-  EXPECT_EQ(sfnReadSessionStat(14), OLESTR("many"));
-  EXPECT_EQ(sfnReadSessionStat(7), OLESTR(""));
-  const std::string errors = testing::read_file(h.folder.file("PossibleErrors.log"));
-  const std::string first =
-      "09:05:03\tmodVBTrace.IncrementFieldCount\r\nError -1\r\n"
-      "Unexpected field type passed to IncrementFieldCount: 7\r\nAt line ";
-  const std::string second =
-      "09:05:03\tmodVBTrace.IncrementFieldCount\r\nError 13\r\nType mismatch\r\nAt line ";
-  EXPECT_EQ(errors.rfind(first, 0), 0u) << errors;
-  EXPECT_NE(errors.find("\r\n" + second), std::string::npos) << errors;
-  EXPECT_EQ(errors.substr(errors.size() - 2), "\r\n");
+TEST(SessionStats, FailedIncrementsGoToPossibleErrors) {
+  struct Row {
+    std::int32_t field;
+    const char* stored;  // before the increment, and after it
+    std::string record;  // in PossibleErrors.log, up to the line number
+  };
+  const Row rows[] = {
+      {7, "",
+       "09:05:03\tmodVBTrace.IncrementFieldCount\r\nError -1\r\n"
+       "Unexpected field type passed to IncrementFieldCount: 7\r\nAt line "},
+      {14, "many", "Error 13\r\nType mismatch\r\nAt line "},
+      {4, "2147483647", "Error 6\r\nOverflow\r\nAt line "},
+  };
+  for (const Row& row : rows) {
+    TraceHarness h;
+    h.init();
+    if (*row.stored != '\0') WriteSessionStat(row.field, testing::wide(row.stored));
+    IncrementFieldCount(row.field);
+    EXPECT_EQ(testing::narrow(sfnReadSessionStat(row.field)), row.stored);
+    const std::string errors = testing::read_file(h.folder.file("PossibleErrors.log"));
+    EXPECT_EQ(testing::count_of(errors, "\tmodVBTrace.IncrementFieldCount\r\n"), 1u) << errors;
+    EXPECT_NE(errors.find(row.record), std::string::npos) << errors;
+    EXPECT_EQ(errors.substr(errors.size() - 2), "\r\n");
+  }
 }
 
-TEST(SessionStats, NamesPathsAndLongValues) {
+TEST(SessionStats, PathsAndLongValues) {
   TraceHarness h;
-  EXPECT_EQ(sfnSessionStatFieldName(0), OLESTR("SessionStartDate"));
-  EXPECT_EQ(sfnSessionStatFieldName(14), OLESTR("NumDictationsUploaded"));
-  EXPECT_EQ(sfnSessionStatFieldName(18), OLESTR("Realm"));
-  EXPECT_EQ(sfnSessionStatFieldName(19), OLESTR(""));
-  EXPECT_EQ(sfnSessionStatFieldName(-1), OLESTR(""));
-
   // No log folder: nothing read or written.
   EXPECT_EQ(sfnSessionStatIniName(), OLESTR(""));
   WriteSessionStat(7, OLESTR("machine"));
@@ -141,19 +155,19 @@ TEST(SessionStats, NamesPathsAndLongValues) {
 
   h.init();
   EXPECT_EQ(sfnSessionStatIniName(), testing::ole_path(h.folder.path()) + OLESTR("\\Session.ini"));
-  const OleString long_value(300, u'v');
-  WriteSessionStat(17, long_value);
+  WriteSessionStat(17, OleString(300, u'v'));
   EXPECT_EQ(sfnReadSessionStat(17), OleString(254, u'v'));
+  EXPECT_EQ(sfnSessionStatFieldName(19), OLESTR(""));  // no such field
+  EXPECT_EQ(sfnSessionStatFieldName(-1), OLESTR(""));
   // The INI path stays where it was first found.
   module_values().log_folder = OLESTR("elsewhere");
   EXPECT_EQ(sfnSessionStatIniName(), testing::ole_path(h.folder.path()) + OLESTR("\\Session.ini"));
 
-  module_values().detail_log_path = OLESTR("C:\\Logs\\Detail.log");
-  EXPECT_EQ(sfnDetailLogName(), OLESTR("Detail.log"));
-  module_values().detail_log_path = OLESTR("Detail.log");
-  EXPECT_EQ(sfnDetailLogName(), OLESTR("Detail.log"));
-  module_values().detail_log_path.clear();
-  EXPECT_EQ(sfnDetailLogName(), OLESTR(""));
+  for (const OLECHAR* path :
+       {OLESTR("C:\\Logs\\Detail.log"), OLESTR("/x/Detail.log"), OLESTR("Detail.log")}) {
+    module_values().detail_log_path = path;
+    EXPECT_EQ(sfnDetailLogName(), OLESTR("Detail.log"));
+  }
 }
 
 }  // namespace

@@ -3,237 +3,159 @@
 // oleaut32 and kernel32 under wine); the Linux layer must give the same.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <optional>
-#include <random>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
+#include "automation/vb_text.h"
 #include "platform/collation.h"
 #include "platform/numbers.h"
 #include "string_list/compare_text.h"
 #include "support/log_capture.h"
+
+#ifndef _WIN32
+#include <unicode/uloc.h>
+#endif
 
 namespace corvane::platform {
 namespace {
 
 using testing::narrow;
 
-struct NumberCase {
-  const OLECHAR* text;
-  std::optional<std::int32_t> value;  // nothing: not a 32-bit integer
-  bool numeric;
+#ifndef _WIN32
+void set_default_locale(const char* name) {
+  UErrorCode status = U_ZERO_ERROR;
+  uloc_setDefault(name, &status);
+}
+
+// The answers in these tests are those of an English (United States) user.
+// The posix layer takes its locale from ICU's default (the environment's
+// unless set) once, at its first comparison or number, so the default is set
+// before any test runs, whatever the user's locale, and given back after.
+class EnglishUnitedStates final : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    saved_ = uloc_getDefault();
+    set_default_locale("en_US");
+  }
+  void TearDown() override { set_default_locale(saved_.c_str()); }
+
+ private:
+  std::string saved_;
 };
+[[maybe_unused]] ::testing::Environment* const kEnglish =
+    ::testing::AddGlobalTestEnvironment(new EnglishUnitedStates);
+#endif
+
+// The lines of a packed table.
+std::vector<std::string> lines(const std::string& packed) {
+  std::vector<std::string> out;
+  for (std::size_t at = 0, end = 0; end != std::string::npos; at = end + 1) {
+    end = packed.find('\n', at);
+    out.push_back(packed.substr(at, end == std::string::npos ? end : end - at));
+  }
+  return out;
+}
+
+std::vector<OleString> words_of(const std::string& packed) {
+  std::vector<OleString> words;
+  for (const std::string& line : lines(packed)) words.push_back(from_utf8(line));
+  return words;
+}
+
+// Each row: the text, then its 32-bit value, "n" when it is numeric but has
+// no 32-bit value, or "-" when it is not numeric at all.
+constexpr const char* kNumberRows =
+    "12|12\n 12 |12\n\t12\t|12\n\u00a012|12\n+12|12\n-12|-12\n12-|-12\n12+|12\n(12)|-12\n"
+    "( 12 )|-12\n1,234|1234\n1,000,000|1000000\n12,|12\n1.5|2\n2.5|2\n3.5|4\n-2.5|-2\n0.5|0\n"
+    ".5|0\n1.|1\n1,234.5|1234\n1e3|1000\n1E3|1000\n2.5e0|2\n15e-1|2\n25e-1|2\n5e-1|0\n"
+    "&H1F|31\n&h1f|31\n&O17|15\n$12|12\n12$|12\n-$12|-12\n$-12|-12\n007|7\n"
+    "2147483647|2147483647\n-2147483648|-2147483648\n2147483647.4|2147483647\n2147483648|n\n"
+    "-2147483649|n\n2147483647.5|n\n1e10|n\n|-\n |-\n.|-\n-|-\n1e|-\n1 2|-\n1 000|-\n"
+    "12abc|-\nabc|-\n0x10|-\n(12|-\n12)|-\n&H|-\n&H1G|-\n1.5.5|-\n,12|-\n--1|-\n:|-\n"
+    "\uff11\uff12|-";
 
 TEST(NumberRules, LongConversionAndNumericTest) {
-  const NumberCase cases[] = {
-      {OLESTR("12"), 12, true},
-      {OLESTR(" 12 "), 12, true},
-      {OLESTR("\t12\t"), 12, true},
-      {OLESTR("\u00a012"), 12, true},
-      {OLESTR("+12"), 12, true},
-      {OLESTR("-12"), -12, true},
-      {OLESTR("12-"), -12, true},
-      {OLESTR("12+"), 12, true},
-      {OLESTR("(12)"), -12, true},
-      {OLESTR("( 12 )"), -12, true},
-      {OLESTR("1,234"), 1234, true},
-      {OLESTR("1,000,000"), 1000000, true},
-      {OLESTR("12,"), 12, true},
-      {OLESTR("1.5"), 2, true},
-      {OLESTR("2.5"), 2, true},
-      {OLESTR("3.5"), 4, true},
-      {OLESTR("-2.5"), -2, true},
-      {OLESTR("0.5"), 0, true},
-      {OLESTR(".5"), 0, true},
-      {OLESTR("1."), 1, true},
-      {OLESTR("1,234.5"), 1234, true},
-      {OLESTR("1e3"), 1000, true},
-      {OLESTR("1E3"), 1000, true},
-      {OLESTR("2.5e0"), 2, true},
-      {OLESTR("15e-1"), 2, true},
-      {OLESTR("25e-1"), 2, true},
-      {OLESTR("5e-1"), 0, true},
-      {OLESTR("&H1F"), 31, true},
-      {OLESTR("&h1f"), 31, true},
-      {OLESTR("&O17"), 15, true},
-      {OLESTR("$12"), 12, true},
-      {OLESTR("12$"), 12, true},
-      {OLESTR("-$12"), -12, true},
-      {OLESTR("$-12"), -12, true},
-      {OLESTR("007"), 7, true},
-      {OLESTR("2147483647"), 2147483647, true},
-      {OLESTR("-2147483648"), -2147483647 - 1, true},
-      {OLESTR("2147483647.4"), 2147483647, true},
-      {OLESTR("2147483648"), std::nullopt, true},
-      {OLESTR("-2147483649"), std::nullopt, true},
-      {OLESTR("2147483647.5"), std::nullopt, true},
-      {OLESTR("1e10"), std::nullopt, true},
-      {OLESTR(""), std::nullopt, false},
-      {OLESTR(" "), std::nullopt, false},
-      {OLESTR("."), std::nullopt, false},
-      {OLESTR("-"), std::nullopt, false},
-      {OLESTR("1e"), std::nullopt, false},
-      {OLESTR("1 2"), std::nullopt, false},
-      {OLESTR("1 000"), std::nullopt, false},
-      {OLESTR("12abc"), std::nullopt, false},
-      {OLESTR("abc"), std::nullopt, false},
-      {OLESTR("0x10"), std::nullopt, false},
-      {OLESTR("(12"), std::nullopt, false},
-      {OLESTR("12)"), std::nullopt, false},
-      {OLESTR("&H"), std::nullopt, false},
-      {OLESTR("&H1G"), std::nullopt, false},
-      {OLESTR("1.5.5"), std::nullopt, false},
-      {OLESTR(",12"), std::nullopt, false},
-      {OLESTR("--1"), std::nullopt, false},
-      {OLESTR("\uff11\uff12"), std::nullopt, false},
-  };
-  for (const NumberCase& c : cases) {
-    EXPECT_EQ(long_from_text(c.text), c.value) << "[" << narrow(c.text) << "]";
-    EXPECT_EQ(is_numeric_text(c.text), c.numeric) << "[" << narrow(c.text) << "]";
+  for (const std::string& row : lines(kNumberRows)) {
+    const std::string text = row.substr(0, row.rfind('|'));
+    const std::string expected = row.substr(row.rfind('|') + 1);
+    const OleString ole = from_utf8(text);
+    const std::optional<std::int32_t> value = long_from_text(ole);
+    const std::string got = value ? std::to_string(*value) : (is_numeric_text(ole) ? "n" : "-");
+    EXPECT_EQ(got, expected) << "[" << text << "]";
+    EXPECT_EQ(is_numeric_text(ole), expected != "-") << "[" << text << "]";
   }
 }
 
 TEST(Collation, LowercaseMapping) {
-  EXPECT_EQ(lowercase(OLESTR("ABC xyz")), OLESTR("abc xyz"));
-  EXPECT_EQ(lowercase(OLESTR("\u00c9T\u00c9 \u00c5SA \u00d8L \u00c6")),
-            OLESTR("\u00e9t\u00e9 \u00e5sa \u00f8l \u00e6"));
-  EXPECT_EQ(lowercase(OLESTR("\u03a3\u0410\u00df")), OLESTR("\u03c3\u0430\u00df"));  // one for one
-  EXPECT_EQ(lowercase(OLESTR("123 !?")), OLESTR("123 !?"));
+  // One code unit for one: the sharp s and the final sigma stay as they are.
+  EXPECT_EQ(to_utf8(lowercase(from_utf8(
+                "ABC xyz 123 !? \u00c9T\u00c9 \u00c5SA \u00d8L \u00c6 \u03a3\u0410\u00df"))),
+            "abc xyz 123 !? \u00e9t\u00e9 \u00e5sa \u00f8l \u00e6 \u03c3\u0430\u00df");
 }
 
-TEST(Collation, CompareTextResults) {
-  EXPECT_EQ(lfnCompareText(OLESTR("a"), OLESTR("b")), -1);
-  EXPECT_EQ(lfnCompareText(OLESTR("b"), OLESTR("a")), 1);
-  EXPECT_EQ(lfnCompareText(OLESTR("abc"), OLESTR("abc")), 0);
-  EXPECT_EQ(lfnCompareText(OLESTR(""), OLESTR("")), 0);
-  EXPECT_EQ(lfnCompareText(OLESTR("A"), OLESTR("a")), 1);  // case-sensitive by itself
-  // Lengths are passed: an embedded NUL is compared, not an end.
-  const OLECHAR with_nul[] = {u'a', 0, u'b'};
-  EXPECT_NE(lfnCompareText(OleStringView(with_nul, 3), OLESTR("a")), 0);
-}
+// Words in the order Windows' string sort gives them after lowercasing, one
+// word a line: punctuation and symbols (not ignored) before digits before
+// letters, accents after the plain letter. Each word sorts strictly before the
+// next, and the next after it.
+constexpr const char* kSortedWords =
+    "\n'a\n-\n-a\n \n\u00a0\n!\n#\n$\n%\n&\n(\n)\n*\n/\n@\n[\n\\\n^\n_\n`\n{\n|\n~"
+    "\n\u00a3\n\u00a5\n\u20ac\n+\n<\n=\n0\n00\n01\n1\n10\n11\n2\n9\na\n\u00e4\na''\na'b"
+    "\na-\na--\na-b\na-c\na b\na.b\na_b\na1\na10\na2\nab\nab-\nae\naf\n\u00e5sa\nb\nco-op"
+    "\ncoop\ncote\ncot\u00e9\nc\u00f4te\nc\u00f4t\u00e9\ne\n\u00e9\nf\nitem-1\nitem (1)"
+    "\nitem (10)\nitem 1\nitem 10\nitem 2\nitem.1\nitem_1\nnaive\nna\u00efve\nno\n\u00f1o\nnz"
+    "\no'brien\no'neil\nobrien\nol\n\u00f8l\nresume\nr\u00e9sum\u00e9\nss\nst\nx-ray\nx ray"
+    "\nx.ray\nxray\nz\nzebra\nzoe";
 
-// Words in the order Windows' string sort gives them after lowercasing:
-// punctuation and symbols (not ignored) before digits before letters,
-// accents after the plain letter; the letters that expand equal to their
-// expansions.
 TEST(Collation, StringSortOrderOfLowercasedWords) {
-  const std::vector<OleString> expected = {
-      OLESTR(""),
-      OLESTR("'a"),
-      OLESTR("-"),
-      OLESTR("-a"),
-      OLESTR(" "),
-      OLESTR("\u00a0"),
-      OLESTR("!"),
-      OLESTR("#"),
-      OLESTR("$"),
-      OLESTR("%"),
-      OLESTR("&"),
-      OLESTR("("),
-      OLESTR(")"),
-      OLESTR("*"),
-      OLESTR("/"),
-      OLESTR("@"),
-      OLESTR("["),
-      OLESTR("\\"),
-      OLESTR("^"),
-      OLESTR("_"),
-      OLESTR("`"),
-      OLESTR("{"),
-      OLESTR("|"),
-      OLESTR("~"),
-      OLESTR("\u00a3"),
-      OLESTR("\u00a5"),
-      OLESTR("\u20ac"),
-      OLESTR("+"),
-      OLESTR("<"),
-      OLESTR("="),
-      OLESTR("0"),
-      OLESTR("00"),
-      OLESTR("01"),
-      OLESTR("1"),
-      OLESTR("10"),
-      OLESTR("11"),
-      OLESTR("2"),
-      OLESTR("9"),
-      OLESTR("a"),
-      OLESTR("\u00e4"),
-      OLESTR("a''"),
-      OLESTR("a'b"),
-      OLESTR("a-"),
-      OLESTR("a--"),
-      OLESTR("a-b"),
-      OLESTR("a-c"),
-      OLESTR("a b"),
-      OLESTR("a.b"),
-      OLESTR("a_b"),
-      OLESTR("a1"),
-      OLESTR("a10"),
-      OLESTR("a2"),
-      OLESTR("ab"),
-      OLESTR("ab-"),
-      OLESTR("ae"),
-      OLESTR("af"),
-      OLESTR("\u00e5sa"),
-      OLESTR("b"),
-      OLESTR("co-op"),
-      OLESTR("coop"),
-      OLESTR("cote"),
-      OLESTR("cot\u00e9"),
-      OLESTR("c\u00f4te"),
-      OLESTR("c\u00f4t\u00e9"),
-      OLESTR("e"),
-      OLESTR("\u00e9"),
-      OLESTR("f"),
-      OLESTR("item-1"),
-      OLESTR("item (1)"),
-      OLESTR("item (10)"),
-      OLESTR("item 1"),
-      OLESTR("item 10"),
-      OLESTR("item 2"),
-      OLESTR("item.1"),
-      OLESTR("item_1"),
-      OLESTR("naive"),
-      OLESTR("na\u00efve"),
-      OLESTR("no"),
-      OLESTR("\u00f1o"),
-      OLESTR("nz"),
-      OLESTR("o'brien"),
-      OLESTR("o'neil"),
-      OLESTR("obrien"),
-      OLESTR("ol"),
-      OLESTR("\u00f8l"),
-      OLESTR("resume"),
-      OLESTR("r\u00e9sum\u00e9"),
-      OLESTR("ss"),
-      OLESTR("st"),
-      OLESTR("x-ray"),
-      OLESTR("x ray"),
-      OLESTR("x.ray"),
-      OLESTR("xray"),
-      OLESTR("z"),
-      OLESTR("zebra"),
-      OLESTR("zoe"),
-  };
-  std::vector<OleString> words = expected;
-  std::mt19937 shuffle_order(7);
-  std::shuffle(words.begin(), words.end(), shuffle_order);
-  for (OleString& w : words) w = lowercase(w);
-  std::sort(words.begin(), words.end(),
-            [](const OleString& a, const OleString& b) { return lfnCompareText(a, b) < 0; });
-  for (std::size_t i = 0; i < words.size(); ++i) {
-    EXPECT_EQ(narrow(words[i]), narrow(expected[i])) << "position " << i;
+  const std::vector<OleString> words = words_of(kSortedWords);
+  ASSERT_EQ(words.size(), 96u);
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    EXPECT_EQ(lfnCompareText(words[i - 1], words[i]), -1)
+        << narrow(words[i - 1]) << " / " << narrow(words[i]);
+    EXPECT_EQ(lfnCompareText(words[i], words[i - 1]), 1) << narrow(words[i]);
   }
-  EXPECT_EQ(lfnCompareText(OLESTR("\u00e6"), OLESTR("ae")), 0);
-  EXPECT_EQ(lfnCompareText(OLESTR("\u00df"), OLESTR("ss")), 0);
-  EXPECT_EQ(lfnCompareText(OLESTR("stra\u00dfe"), OLESTR("strasse")), 0);
-  EXPECT_EQ(lfnCompareText(OLESTR("\u00e6"), OLESTR("af")), -1);
-  EXPECT_EQ(lfnCompareText(OLESTR("\u00df"), OLESTR("st")), -1);
-  // Strictly ascending: no two of them compare equal.
-  for (std::size_t i = 1; i < expected.size(); ++i) {
-    EXPECT_EQ(lfnCompareText(expected[i - 1], expected[i]), -1)
-        << narrow(expected[i - 1]) << " / " << narrow(expected[i]);
+  // The letters that expand equal their expansions; the comparison is
+  // case-sensitive by itself, and lengths are passed (a NUL is compared).
+  const std::tuple<std::string, std::string, std::int32_t> pairs[] = {
+      {"\u00e6", "ae", 0},
+      {"\u00df", "ss", 0},
+      {"stra\u00dfe", "strasse", 0},
+      {"\u00e6", "af", -1},
+      {"\u00df", "st", -1},
+      {"abc", "abc", 0},
+      {"A", "a", 1},
+      {std::string("a\0b", 3), "a", 1}};
+  for (const auto& [first, second, result] : pairs) {
+    EXPECT_EQ(lfnCompareText(from_utf8(first), from_utf8(second)), result)
+        << first << " / " << second;
   }
 }
+
+#ifndef _WIN32
+// A named locale's own order through ICU: Swedish puts å, ä and ö after z.
+// The layer reads the locale once per process, so a fresh process of this
+// program sets it and compares.
+TEST(Collation, ANamedLocalesOwnOrder) {
+  const std::string style = GTEST_FLAG_GET(death_test_style);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // a new process, not a fork of this one
+  EXPECT_EXIT(
+      {
+        set_default_locale("sv_SE");
+        const std::vector<OleString> words = words_of("a\nz\n\u00e5\n\u00e4\n\u00f6");
+        std::string order = "order:";
+        for (std::size_t i = 0; i < words.size(); ++i) {
+          order += " " + to_utf8(words[i]);
+          if (i > 0 && lfnCompareText(words[i - 1], words[i]) != -1) order += " (not after)";
+        }
+        std::fprintf(stderr, "%s;\n", order.c_str());
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "order: a z \xc3\xa5 \xc3\xa4 \xc3\xb6;");
+  GTEST_FLAG_SET(death_test_style, style);
+}
+#endif
 
 }  // namespace
 }  // namespace corvane::platform

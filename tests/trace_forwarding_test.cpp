@@ -2,11 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
+#include <fstream>
 #include <thread>
 
-#include "platform/environment.h"
-#include "platform/module_info.h"
+#include "automation/error.h"
 #include "platform/processes.h"
 #include "platform/trace_viewer.h"
 #include "support/log_capture.h"
@@ -20,196 +19,173 @@
 namespace corvane::modVBTrace {
 namespace {
 
+namespace fs = std::filesystem;
 using testing::TraceHarness;
 
-struct Sent {
-  std::intptr_t window;
-  std::uintptr_t wparam;
-  std::uint32_t kind;
-  std::string text;
-};
-
-// Windows by title, and what reaches them.
-class FakeViewer final : public platform::TraceViewer, public platform::Environment {
- public:
+// Viewer windows by their titles in its environment, and what reaches them
+// as "window wParam kind:text" (line numbers masked); the next `failures`
+// sends fail with error 70.
+struct FakeViewer final : platform::TraceViewer {
+  FakeViewer() : use_viewer(*this), use_environment(environment) {}
   std::intptr_t find_window(OleStringView title) override {
     ++lookups;
-    for (const auto& [handle, t] : titles) {
+    for (const auto& [handle, t] : environment.titles)
       if (t == title) return handle;
-    }
     return 0;
   }
-  bool is_window(std::intptr_t window) override { return titles.count(window) != 0; }
+  bool is_window(std::intptr_t window) override { return environment.titles.count(window) != 0; }
   void send_copy_data(std::intptr_t window, std::uintptr_t wparam, std::uint32_t kind,
                       std::string_view text) override {
-    sent.push_back({window, wparam, kind, std::string(text)});
+    sent.push_back(std::to_string(window) + " " + std::to_string(wparam) + " " +
+                   std::to_string(kind) + ":" + testing::mask_lines(std::string(text)));
+    if (failures-- > 0) throw AutomationError(70);
   }
-  std::optional<OleString> roaming_app_data_folder() override { return OleString(); }
-  std::intptr_t create_event(OleStringView, bool* existed) override {
-    *existed = false;
-    return 0;
-  }
-  void signal_event(std::intptr_t) override {}
-  void close_event(std::intptr_t) override {}
-  OleString window_text(std::intptr_t window, int) override {
-    const auto it = titles.find(window);
-    return it == titles.end() ? OleString() : it->second;
+  std::vector<std::string> sent_with(const std::string& part) const {
+    std::vector<std::string> found;
+    for (const std::string& s : sent)
+      if (s.find(part) != std::string::npos) found.push_back(s);
+    return found;
   }
 
-  std::map<std::intptr_t, OleString> titles;
-  std::vector<Sent> sent;
-  int lookups = 0;
+  testing::FakeEnvironment environment;
+  std::vector<std::string> sent;
+  int lookups = 0, failures = 0;
+  platform::TraceViewer::Override use_viewer;
+  platform::Environment::Override use_environment;
 };
 
-class Forwarding : public ::testing::Test {
- protected:
-  Forwarding() : viewer_override_(viewer), environment_override_(viewer) { harness.init(2); }
-
+struct Forwarding : ::testing::Test {
+  Forwarding() {
+    harness.init(2);
+    harness.side_files_here();
+    module_values().use_quillon_app_path = true;
+    viewer.environment.titles[7] = OleString(kTraceViewerTitle);
+  }
   TraceHarness harness;
   FakeViewer viewer;
-
- private:
-  platform::TraceViewer::Override viewer_override_;
-  platform::Environment::Override environment_override_;
 };
 
-TEST_F(Forwarding, OutsideTheSuiteTheViewerIsNotLookedFor) {
-  viewer.titles[7] = OleString(kTraceViewerTitle);
-  module_values().use_quillon_app_path = false;
-  EXPECT_FALSE(UseSendTrace());
-  EXPECT_EQ(viewer.lookups, 0);
-  GlobalTrace(OLESTR("s"), OLESTR("to the file"), 2);
-  EXPECT_EQ(harness.detail_lines().size(), 1u);
-  EXPECT_TRUE(viewer.sent.empty());
-}
-
-TEST_F(Forwarding, WithoutAViewerTheFilesAreWritten) {
-  module_values().use_quillon_app_path = true;
-  EXPECT_FALSE(UseSendTrace());
-  GlobalTrace(OLESTR("s"), OLESTR("to the file"), 2);
-  EXPECT_EQ(harness.detail_lines().size(), 1u);
-  EXPECT_EQ(harness.debug_output.lines.size(), 1u);
-}
-
-TEST_F(Forwarding, LinesGoToTheViewerInsteadOfTheFiles) {
-  module_values().use_quillon_app_path = true;
-  viewer.titles[7] = OleString(kTraceViewerTitle);
-  EXPECT_TRUE(UseSendTrace());
-  GlobalTrace(OLESTR("src"), OLESTR("hello"), 2);
-  GlobalLog(OLESTR("flagged"), false, true);
-  GlobalSummaryLog(OLESTR("src"), OLESTR("summary"), false, true, false, false);
-  ASSERT_EQ(viewer.sent.size(), 3u);
-  EXPECT_EQ(viewer.sent[0].window, 7);
-  EXPECT_EQ(viewer.sent[0].kind, 1u);
-  EXPECT_EQ(viewer.sent[0].wparam, 0u);
-  EXPECT_EQ(viewer.sent[0].text, "02-01-26 09:05:03.007\tCorvane\tsrc: hello");
-  EXPECT_EQ(viewer.sent[1].text, "\tflagged");
-  EXPECT_EQ(viewer.sent[1].wparam, 1u);
-  EXPECT_EQ(viewer.sent[2].kind, 2u);
-  EXPECT_EQ(viewer.sent[2].text, "\t\tsummary");
-  // Nothing in the files, nothing in the debugger output.
-  EXPECT_TRUE(harness.detail_lines().empty());
-  EXPECT_TRUE(harness.debug_output.lines.empty());
-  EXPECT_FALSE(std::filesystem::exists(harness.folder.path() / "summary.log"));
+// Only in the suite and while the viewer is there do the lines go to it,
+// and then to neither the files nor the debugger output.
+TEST(ForwardingModes, TheViewerTakesTheLinesOnlyInTheSuite) {
+  for (const auto& [suite, viewer_up] : {std::pair{false, true}, {true, false}, {true, true}}) {
+    TraceHarness h;
+    h.init(2);
+    FakeViewer viewer;
+    if (viewer_up) viewer.environment.titles[7] = OleString(kTraceViewerTitle);
+    module_values().use_quillon_app_path = suite;
+    const bool to_viewer = suite && viewer_up;
+    GlobalTrace(OLESTR("src"), OLESTR("hello"), 2);
+    GlobalLog(OLESTR("flagged"), false, true);
+    GlobalSummaryLog(OLESTR("src"), OLESTR("summary"), false, true, false, false);
+    std::vector<std::string> forwarded{"7 0 1:" + h.stamped("src", "hello"), "7 1 1:\tflagged",
+                                       "7 0 2:\t\tsummary"};
+    forwarded[0].resize(forwarded[0].size() - 2);  // no CR LF
+    EXPECT_EQ(viewer.sent, to_viewer ? forwarded : std::vector<std::string>{});
+    EXPECT_EQ(h.detail_lines().size(), to_viewer ? 0u : 2u);
+    EXPECT_EQ(h.debug_output.lines.size(), to_viewer ? 0u : 1u);
+    EXPECT_EQ(fs::exists(h.folder.path() / "summary.log"), !to_viewer);
+    EXPECT_EQ(viewer.lookups == 0, !suite);  // not looked for outside the suite
+  }
 }
 
 TEST_F(Forwarding, AClosedOrRetitledViewerIsLookedUpAgain) {
-  module_values().use_quillon_app_path = true;
-  viewer.titles[7] = OleString(kTraceViewerTitle);
   EXPECT_EQ(lfnTracerWindow(), 7);
   EXPECT_EQ(lfnTracerWindow(), 7);
   EXPECT_EQ(viewer.lookups, 1);  // cached while its title stays
-  viewer.titles[7] = OLESTR("Something else");
+  viewer.environment.titles[7] = OLESTR("Something else");
   EXPECT_EQ(lfnTracerWindow(), 0);
-  EXPECT_EQ(viewer.lookups, 2);
-  viewer.titles[9] = OleString(kTraceViewerTitle);
+  viewer.environment.titles[9] = OleString(kTraceViewerTitle);
   EXPECT_EQ(lfnTracerWindow(), 9);
-  viewer.titles.clear();
+  EXPECT_EQ(viewer.lookups, 3);
+  viewer.environment.titles.clear();
   EXPECT_FALSE(UseSendTrace());
-  GlobalTrace(OLESTR("s"), OLESTR("back to the file"), 2);
-  EXPECT_EQ(harness.detail_lines().size(), 1u);
-}
-
-TEST_F(Forwarding, TheRecordCarriesKindFlagAndText) {
-  module_values().use_quillon_app_path = true;
-  viewer.titles[3] = OleString(kTraceViewerTitle);
-  ASSERT_EQ(lfnTracerWindow(), 3);
-  SendTraceStatement(OLESTR("12345"), 3, false);
-  ASSERT_EQ(viewer.sent.size(), 1u);
-  EXPECT_EQ(viewer.sent[0].text, "12345");  // cbData 5; the NUL follows it
-  EXPECT_EQ(viewer.sent[0].kind, 3u);
 }
 
 // With the viewer in use the error table and the box records go to it: no
 // errors file, and the declaration and <Errors> come again with each record.
+// "PossibleErrors.log" is written all the same.
 TEST_F(Forwarding, ErrorRecordsAndBoxRecordsGoToTheViewer) {
-  module_values().use_quillon_app_path = true;
-  harness.side_files_here();
-  viewer.titles[7] = OleString(kTraceViewerTitle);
-  AppendErrorNode(2, OLESTR("first"), false, OLESTR("5"), OLESTR("1"), OLESTR("m.r"));
-  AppendErrorNode(2, OLESTR("second"), false, OLESTR("5"), OLESTR("1"), OLESTR("m.r"));
-  std::vector<std::string> kind3;
-  for (const Sent& s : viewer.sent) {
-    if (s.kind == 3) kind3.push_back(s.text);
+  std::vector<std::string> expected;
+  for (const OLECHAR* description : {OLESTR("first"), OLESTR("second")}) {
+    AppendErrorNode(2, description, false, OLESTR("5"), OLESTR("1"), OLESTR("m.r"));
+    const std::string whole =
+        testing::error_record({"02/01/2026 09:05:03", "2", "N", "5", testing::narrow(description),
+                               testing::ErrorRecord::own_component(), "m", "r", "1"});
+    expected.push_back("7 0 3:<?xml version=\"1.0\" standalone=\"yes\" ?>");
+    expected.push_back("7 0 3:<Errors>");
+    expected.push_back("7 0 3:" + whole.substr(0, whole.size() - 2));  // no CR LF after
   }
-  ASSERT_EQ(kind3.size(), 6u);
-  for (std::size_t i : {0u, 3u}) {
-    EXPECT_EQ(kind3[i], "<?xml version=\"1.0\" standalone=\"yes\" ?>");
-    EXPECT_EQ(kind3[i + 1], "<Errors>");
-    EXPECT_EQ(kind3[i + 2].rfind("    <error>\r\n        <firstOccurrence>", 0), 0u);
-    EXPECT_EQ(kind3[i + 2].substr(kind3[i + 2].size() - 12), "    </error>");  // no CR LF after
-  }
-  EXPECT_NE(kind3[5].find("<errorDescription>second</errorDescription>"), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(testing::narrow(harness.errors_file())));
+  EXPECT_EQ(viewer.sent_with(" 3:"), expected);
+  EXPECT_FALSE(fs::exists(testing::narrow(harness.errors_file())));
 
   viewer.sent.clear();
   MsgBox(OLESTR("shown"), 0, std::nullopt, 5);
-  std::vector<std::string> texts;
-  for (const Sent& s : viewer.sent) {
-    // (This fake environment has no named events: that failure is reported too.)
-    if (s.text.find("MSGBOX: ") != std::string::npos ||
-        s.text.find("User clicked: ") != std::string::npos)
-      texts.push_back(std::to_string(s.kind) + ":" + s.text);
-  }
+  std::vector<std::string> texts = viewer.sent_with("MSGBOX: ");
+  for (const std::string& s : viewer.sent_with("User clicked: ")) texts.push_back(s);
   const std::string stamp = "02-01-26 09:05:03.007\t";
-  EXPECT_EQ(texts, (std::vector<std::string>{
-                       "2:\r\n" + stamp + "MSGBOX: shown", "1:\r\n" + stamp + "MSGBOX: shown",
-                       "2:\r\n" + stamp + "User clicked: OK", "1:" + stamp + "User clicked: OK"}));
+  EXPECT_EQ(texts,
+            (std::vector<std::string>{
+                "7 0 2:\r\n" + stamp + "MSGBOX: shown", "7 0 1:\r\n" + stamp + "MSGBOX: shown",
+                "7 0 2:\r\n" + stamp + "User clicked: OK", "7 0 1:" + stamp + "User clicked: OK"}));
   EXPECT_TRUE(harness.debug_output.lines.empty());
-  // "PossibleErrors.log" is written all the same.
-  EXPECT_NE(testing::read_file(testing::ole_path(harness.folder.path() / "PossibleErrors.log"))
-                .find("MSGBOX: shown"),
+  EXPECT_NE(testing::read_file(harness.folder.file("PossibleErrors.log")).find("MSGBOX: shown"),
             std::string::npos);
 }
 
-}  // namespace
-}  // namespace corvane::modVBTrace
+// The failure records of AppendErrorNode (a hang dump that cannot be asked
+// for) and of ErrMsgBox (an error number that is no number) go to both of
+// the viewer's logs instead of "PossibleErrors.log".
+TEST_F(Forwarding, FailureRecordsGoToBothOfTheViewersLogs) {
+  testing::FakeDebugger debugger;
+  debugger.failing = "DoHangDumpIfNecessary";
+  const platform::AutomationObjects::Override use(debugger);
+  std::ofstream(harness.folder.path() / "DebugInfo.flg") << "";
+  std::ofstream(harness.folder.path() / "DebugInfo.ini")
+      << "[DebugInfo]\r\nErrorsToDiagnose=Corvane";
+  fs::remove(testing::helper_program("CanRaiseEvent.answer"));  // not modal: the debugger is asked
+  AppendErrorNode(2, OLESTR("hung"), false, OLESTR("91"), OLESTR("3"), OLESTR("m.r"));
+  OleString odd = OLESTR("Error 5-5: odd\r\nin a.b.\r\nThe error occured at line: 3");
+  ErrMsgBox(odd, 4096, OLESTR("Error"), true);
+  const std::string append =
+      "09:05:03\tmodVBTrace.AppendErrorNode\r\nError 91\r\nObject variable or With block "
+      "variable not set\r\nAt line N";
+  const std::string errmsgbox =
+      "09:05:03\tERROR IN ERRMSGBOX\r\nError 13\r\nType mismatch\r\nAt line N";
+  EXPECT_EQ(viewer.sent_with("\r\nAt line "),
+            (std::vector<std::string>{"7 0 1:" + append, "7 0 2:" + append, "7 0 1:" + errmsgbox,
+                                      "7 0 2:" + errmsgbox}));
+  EXPECT_FALSE(fs::exists(harness.folder.path() / "PossibleErrors.log"));
+}
+
+// A send that fails ends in its routine's trap, which writes straight to
+// the files: the error is logged once, and its line is not sent again.
+TEST_F(Forwarding, AFailedSendIsLoggedOnceWithoutSendingAgain) {
+  viewer.failures = 3;
+  GlobalTrace(OLESTR("src"), OLESTR("hello"), 2);
+  EXPECT_EQ(viewer.sent.size(), 1u);
+  const std::string message =
+      "Error 70: Permission denied\r\nin Corvane.modVBTrace.SendTraceStatement.\r\n"
+      "The error occured at line: N\r\n";
+  EXPECT_EQ(testing::mask_lines(testing::read_file(harness.detail_log())),
+            "modVBTrace.SendTraceStatement\t" + message);
+  EXPECT_EQ(testing::mask_lines(testing::read_file(harness.summary_log())), message);
+}
 
 // The stand-in viewer program: a real window on Windows (under wine it needs
 // a display), the socket on Linux.
-
-namespace corvane::modVBTrace {
-namespace {
-
 TEST(ForwardingToTheStandIn, RecordsThroughTheViewersChannel) {
   TraceHarness harness;
   harness.init(2);
-  const OleString own = platform::ModuleInfo::system().own_file_path();
-  const std::size_t slash = own.find_last_of(OLESTR("\\/"));
-#ifdef _WIN32
-  const OleString program = own.substr(0, slash + 1) + OLESTR("corvane_viewer_stand_in.exe");
-#else
-  const OleString program = own.substr(0, slash + 1) + OLESTR("corvane_viewer_stand_in");
-#endif
-  const std::filesystem::path records = harness.folder.path() / "viewer.txt";
+  const fs::path records = harness.folder.path() / "viewer.txt";
   const platform::StartedProcess viewer = platform::Processes::system().start(
-      OLESTR("\"") + program + OLESTR("\" \"") + testing::ole_path(records) + OLESTR("\" 20"),
+      OLESTR("\"") + testing::ole_path(testing::helper_program("corvane_viewer_stand_in")) +
+          OLESTR("\" \"") + testing::ole_path(records) + OLESTR("\" 20"),
       false, false);
   ASSERT_NE(viewer.process, 0);
-  platform::TraceViewer& system = platform::TraceViewer::system();
   std::intptr_t window = 0;
   for (int i = 0; i < 100 && window == 0; ++i) {
-    window = system.find_window(kTraceViewerTitle);
+    window = platform::TraceViewer::system().find_window(kTraceViewerTitle);
     if (window == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   if (window == 0) {
@@ -224,7 +200,7 @@ TEST(ForwardingToTheStandIn, RecordsThroughTheViewersChannel) {
   SendTraceStatement(OLESTR("quit"), 99, false);
   EXPECT_EQ(platform::Processes::system().wait(viewer.process, 10000), 0u);
   platform::Processes::system().close(viewer.process);
-  EXPECT_EQ(testing::read_file(testing::ole_path(records)), "1\t1\t6\t\thello\n2\t0\t5\t\t\tsum\n");
+  EXPECT_EQ(testing::read_bytes(records), "1\t1\t6\t\thello\n2\t0\t5\t\t\tsum\n");
   EXPECT_TRUE(harness.detail_lines().empty());
   EXPECT_FALSE(UseSendTrace());  // closed
 }

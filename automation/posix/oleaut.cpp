@@ -147,29 +147,12 @@ BSTR SysAllocStringLen(const OLECHAR* pch, UINT cch) {
   return allocate_bstr_bytes(pch, std::size_t{cch} * sizeof(OLECHAR));
 }
 
-BSTR SysAllocStringByteLen(const char* psz, UINT len) {
-  return allocate_bstr_bytes(psz, len);
-}
-
-int SysReAllocStringLen(BSTR* pbstr, const OLECHAR* psz, UINT len) {
-  if (pbstr == nullptr) return 0;
-  BSTR fresh = SysAllocStringLen(psz, len);
-  if (fresh == nullptr) return 0;
-  SysFreeString(*pbstr);
-  *pbstr = fresh;
-  return 1;
-}
-
 void SysFreeString(BSTR bstr) {
   if (bstr != nullptr) std::free(byte_length_cell(bstr));
 }
 
 UINT SysStringLen(BSTR bstr) {
   return bstr == nullptr ? 0 : *byte_length_cell(bstr) / sizeof(OLECHAR);
-}
-
-UINT SysStringByteLen(BSTR bstr) {
-  return bstr == nullptr ? 0 : *byte_length_cell(bstr);
 }
 
 void VariantInit(VARIANT* pvarg) {
@@ -193,29 +176,6 @@ HRESULT VariantClear(VARIANT* pvarg) {
   if (FAILED(hr)) return hr;
   std::memset(pvarg, 0, sizeof(VARIANT));
   pvarg->vt = VT_EMPTY;
-  return S_OK;
-}
-
-HRESULT VariantCopy(VARIANT* pvargDest, const VARIANT* pvargSrc) {
-  if (pvargDest == nullptr || pvargSrc == nullptr) return E_INVALIDARG;
-  if (pvargDest == pvargSrc) return S_OK;
-  HRESULT hr = VariantClear(pvargDest);
-  if (FAILED(hr)) return hr;
-  VARIANT copy = *pvargSrc;
-  const VARTYPE vt = pvargSrc->vt;
-  if ((vt & VT_BYREF) == 0) {
-    if (vt & VT_ARRAY) {
-      hr = SafeArrayCopy(pvargSrc->parray, &copy.parray);
-    } else if (vt == VT_BSTR && pvargSrc->bstrVal != nullptr) {
-      copy.bstrVal = SysAllocStringByteLen(reinterpret_cast<const char*>(pvargSrc->bstrVal),
-                                           SysStringByteLen(pvargSrc->bstrVal));
-      if (copy.bstrVal == nullptr) hr = E_OUTOFMEMORY;
-    } else if ((vt == VT_UNKNOWN || vt == VT_DISPATCH) && pvargSrc->punkVal != nullptr) {
-      pvargSrc->punkVal->AddRef();
-    }
-  }
-  if (FAILED(hr)) return hr;
-  *pvargDest = copy;
   return S_OK;
 }
 
@@ -266,11 +226,6 @@ SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound) {
   return psa;
 }
 
-SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements) {
-  SAFEARRAYBOUND bound{cElements, lLbound};
-  return SafeArrayCreate(vt, 1, &bound);
-}
-
 HRESULT SafeArrayDestroyData(SAFEARRAY* psa) {
   if (psa == nullptr) return E_INVALIDARG;
   if (psa->cLocks != 0) return DISP_E_ARRAYISLOCKED;
@@ -297,14 +252,6 @@ HRESULT SafeArrayDestroy(SAFEARRAY* psa) {
   return SafeArrayDestroyDescriptor(psa);
 }
 
-UINT SafeArrayGetDim(SAFEARRAY* psa) {
-  return psa == nullptr ? 0 : psa->cDims;
-}
-
-UINT SafeArrayGetElemsize(SAFEARRAY* psa) {
-  return psa == nullptr ? 0 : psa->cbElements;
-}
-
 HRESULT SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound) {
   if (psa == nullptr || plLbound == nullptr) return E_INVALIDARG;
   if (nDim == 0 || nDim > psa->cDims) return DISP_E_BADINDEX;
@@ -317,178 +264,5 @@ HRESULT SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound) {
   if (nDim == 0 || nDim > psa->cDims) return DISP_E_BADINDEX;
   const SAFEARRAYBOUND& b = psa->rgsabound[psa->cDims - nDim];
   *plUbound = static_cast<LONG>(static_cast<std::int64_t>(b.lLbound) + b.cElements - 1);
-  return S_OK;
-}
-
-HRESULT SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt) {
-  if (psa == nullptr || pvt == nullptr) return E_INVALIDARG;
-  if (psa->fFeatures & FADF_HAVEVARTYPE) {
-    *pvt = static_cast<VARTYPE>(reinterpret_cast<DWORD*>(psa)[-1]);
-  } else if (psa->fFeatures & FADF_BSTR) {
-    *pvt = VT_BSTR;
-  } else if (psa->fFeatures & FADF_VARIANT) {
-    *pvt = VT_VARIANT;
-  } else if (psa->fFeatures & FADF_DISPATCH) {
-    *pvt = VT_DISPATCH;
-  } else if (psa->fFeatures & FADF_UNKNOWN) {
-    *pvt = VT_UNKNOWN;
-  } else if (psa->fFeatures & FADF_RECORD) {
-    *pvt = VT_RECORD;
-  } else {
-    return E_INVALIDARG;
-  }
-  return S_OK;
-}
-
-HRESULT SafeArrayLock(SAFEARRAY* psa) {
-  if (psa == nullptr) return E_INVALIDARG;
-  if (psa->cLocks >= 0xFFFF) return E_UNEXPECTED;
-  ++psa->cLocks;
-  return S_OK;
-}
-
-HRESULT SafeArrayUnlock(SAFEARRAY* psa) {
-  if (psa == nullptr) return E_INVALIDARG;
-  if (psa->cLocks == 0) return E_UNEXPECTED;
-  --psa->cLocks;
-  return S_OK;
-}
-
-HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** ppvData) {
-  if (psa == nullptr || ppvData == nullptr) return E_INVALIDARG;
-  HRESULT hr = SafeArrayLock(psa);
-  *ppvData = SUCCEEDED(hr) ? psa->pvData : nullptr;
-  return hr;
-}
-
-HRESULT SafeArrayUnaccessData(SAFEARRAY* psa) {
-  return SafeArrayUnlock(psa);
-}
-
-HRESULT SafeArrayPtrOfIndex(SAFEARRAY* psa, LONG* rgIndices, void** ppvData) {
-  if (psa == nullptr || rgIndices == nullptr || ppvData == nullptr) return E_INVALIDARG;
-  if (psa->cDims == 0) return E_INVALIDARG;
-  // The first index varies fastest; rgIndices[d] belongs to the bound kept at
-  // rgsabound[cDims - 1 - d].
-  std::size_t offset = 0;
-  std::size_t stride = 1;
-  for (USHORT d = 0; d < psa->cDims; ++d) {
-    const SAFEARRAYBOUND& b = psa->rgsabound[psa->cDims - 1 - d];
-    const std::int64_t rel = static_cast<std::int64_t>(rgIndices[d]) - b.lLbound;
-    if (rel < 0 || rel >= static_cast<std::int64_t>(b.cElements)) return DISP_E_BADINDEX;
-    offset += static_cast<std::size_t>(rel) * stride;
-    stride *= b.cElements;
-  }
-  *ppvData = static_cast<char*>(psa->pvData) + offset * psa->cbElements;
-  return S_OK;
-}
-
-HRESULT SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
-  if (pv == nullptr) return E_INVALIDARG;
-  void* cell = nullptr;
-  HRESULT hr = SafeArrayPtrOfIndex(psa, rgIndices, &cell);
-  if (FAILED(hr)) return hr;
-  if (psa->fFeatures & FADF_BSTR) {
-    BSTR source = *static_cast<BSTR*>(cell);
-    BSTR copy = nullptr;
-    if (source != nullptr) {
-      copy = SysAllocStringByteLen(reinterpret_cast<const char*>(source), SysStringByteLen(source));
-      if (copy == nullptr) return E_OUTOFMEMORY;
-    }
-    *static_cast<BSTR*>(pv) = copy;
-  } else if (psa->fFeatures & FADF_VARIANT) {
-    auto* out = static_cast<VARIANT*>(pv);
-    VariantInit(out);
-    return VariantCopy(out, static_cast<VARIANT*>(cell));
-  } else if (psa->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) {
-    IUnknown* unknown = *static_cast<IUnknown**>(cell);
-    if (unknown != nullptr) unknown->AddRef();
-    *static_cast<IUnknown**>(pv) = unknown;
-  } else {
-    std::memcpy(pv, cell, psa->cbElements);
-  }
-  return S_OK;
-}
-
-HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
-  void* cell = nullptr;
-  HRESULT hr = SafeArrayPtrOfIndex(psa, rgIndices, &cell);
-  if (FAILED(hr)) return hr;
-  if (psa->fFeatures & FADF_BSTR) {
-    // For strings the argument is the string itself, not its address.
-    auto source = static_cast<BSTR>(pv);
-    BSTR copy = nullptr;
-    if (source != nullptr) {
-      copy = SysAllocStringByteLen(reinterpret_cast<const char*>(source), SysStringByteLen(source));
-      if (copy == nullptr) return E_OUTOFMEMORY;
-    }
-    SysFreeString(*static_cast<BSTR*>(cell));
-    *static_cast<BSTR*>(cell) = copy;
-  } else if (psa->fFeatures & FADF_VARIANT) {
-    return VariantCopy(static_cast<VARIANT*>(cell), static_cast<VARIANT*>(pv));
-  } else if (psa->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) {
-    auto* unknown = static_cast<IUnknown*>(pv);
-    if (unknown != nullptr) unknown->AddRef();
-    auto** slot = static_cast<IUnknown**>(cell);
-    if (*slot != nullptr) (*slot)->Release();
-    *slot = unknown;
-  } else {
-    if (pv == nullptr) return E_INVALIDARG;
-    std::memcpy(cell, pv, psa->cbElements);
-  }
-  return S_OK;
-}
-
-HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
-  if (ppsaOut == nullptr) return E_INVALIDARG;
-  *ppsaOut = nullptr;
-  if (psa == nullptr) return S_OK;
-  SAFEARRAY* copy = nullptr;
-  HRESULT hr = SafeArrayAllocDescriptor(psa->cDims, &copy);
-  if (FAILED(hr)) return hr;
-  constexpr USHORT kNotCopied = FADF_AUTO | FADF_STATIC | FADF_EMBEDDED | FADF_FIXEDSIZE;
-  copy->fFeatures = static_cast<USHORT>(psa->fFeatures & ~kNotCopied);
-  copy->cbElements = psa->cbElements;
-  std::memcpy(reinterpret_cast<char*>(copy) - kDescriptorPrefix,
-              reinterpret_cast<char*>(psa) - kDescriptorPrefix, kDescriptorPrefix);
-  std::memcpy(copy->rgsabound, psa->rgsabound, psa->cDims * sizeof(SAFEARRAYBOUND));
-  hr = SafeArrayAllocData(copy);
-  if (FAILED(hr)) {
-    SafeArrayDestroyDescriptor(copy);
-    return hr;
-  }
-  std::size_t n = 0;
-  total_elements(psa, &n);
-  if (psa->pvData != nullptr) {
-    if (psa->fFeatures & FADF_BSTR) {
-      auto* from = static_cast<BSTR*>(psa->pvData);
-      auto* to = static_cast<BSTR*>(copy->pvData);
-      for (std::size_t i = 0; i < n; ++i) {
-        if (from[i] == nullptr) continue;
-        to[i] = SysAllocStringByteLen(reinterpret_cast<const char*>(from[i]),
-                                      SysStringByteLen(from[i]));
-        if (to[i] == nullptr) hr = E_OUTOFMEMORY;
-        if (FAILED(hr)) break;
-      }
-    } else if (psa->fFeatures & FADF_VARIANT) {
-      auto* from = static_cast<VARIANT*>(psa->pvData);
-      auto* to = static_cast<VARIANT*>(copy->pvData);
-      for (std::size_t i = 0; i < n && SUCCEEDED(hr); ++i) hr = VariantCopy(&to[i], &from[i]);
-    } else if (psa->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) {
-      auto* from = static_cast<IUnknown**>(psa->pvData);
-      auto* to = static_cast<IUnknown**>(copy->pvData);
-      for (std::size_t i = 0; i < n; ++i) {
-        to[i] = from[i];
-        if (to[i] != nullptr) to[i]->AddRef();
-      }
-    } else {
-      std::memcpy(copy->pvData, psa->pvData, data_bytes(psa));
-    }
-  }
-  if (FAILED(hr)) {
-    SafeArrayDestroy(copy);
-    return hr;
-  }
-  *ppsaOut = copy;
   return S_OK;
 }

@@ -13,13 +13,18 @@ constexpr DISPID kListId = 2;
 // Fills the exception in only when the caller asks, as some controls do.
 // The runtime calls it through a stdcall pointer, so it cannot be a lambda
 // on 32-bit Windows.
+// Error 380 with its description.
+void fill_in(EXCEPINFO* info, const char* description) {
+  info->wCode = 0;
+  info->scode = static_cast<SCODE>(0x800A017Cu);
+  const OleString text = from_utf8(description);
+  info->bstrDescription = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  info->bstrSource = SysAllocString(OLESTR("FakeListBox"));
+  info->pfnDeferredFillIn = nullptr;
+}
+
 HRESULT STDMETHODCALLTYPE fill_in_deferred(EXCEPINFO* deferred) {
-  deferred->wCode = 0;
-  deferred->scode = static_cast<SCODE>(0x800A017Cu);  // error 380
-  const OleString text = from_utf8(FakeDispatch::kDeferredDescription);
-  deferred->bstrDescription = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-  deferred->bstrSource = SysAllocString(OLESTR("FakeListBox"));
-  deferred->pfnDeferredFillIn = nullptr;
+  fill_in(deferred, FakeDispatch::kDeferredDescription);
   return S_OK;
 }
 
@@ -40,14 +45,10 @@ HRESULT FakeDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, D
   HRESULT hr = S_OK;
   for (UINT i = 0; i < count; ++i) {
     const OleStringView name(names[i]);
-    if (name == OLESTR("ListCount")) {
-      ids[i] = kListCountId;
-    } else if (name == OLESTR("List")) {
-      ids[i] = kListId;
-    } else {
-      ids[i] = DISPID_UNKNOWN;
-      hr = DISP_E_UNKNOWNNAME;
-    }
+    ids[i] = name == OLESTR("ListCount") ? kListCountId
+             : name == OLESTR("List")    ? kListId
+                                         : DISPID_UNKNOWN;
+    if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
   }
   return hr;
 }
@@ -58,14 +59,9 @@ HRESULT FakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
   VariantInit(result);
   if (id == kListCountId) {
     ++list_count_reads;
-    const std::int32_t count =
-        count_override >= 0 ? count_override : static_cast<std::int32_t>(items.size());
-    result->vt = count_type;
-    if (count_type == VT_I4) {
-      result->lVal = count;
-    } else {
-      result->iVal = static_cast<SHORT>(count);
-    }
+    result->vt = count_override >= 0 ? VT_I4 : VT_I2;
+    if (count_override >= 0) result->lVal = count_override;
+    if (count_override < 0) result->iVal = static_cast<SHORT>(items.size());
     return S_OK;
   }
   if (id == kListId) {
@@ -75,15 +71,9 @@ HRESULT FakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
     const int index = params->rgvarg[0].iVal;
     list_reads.push_back(index);
     if (on_list) on_list(index);
-    if (index == failing_index && deferred_fill_in) {
-      info->pfnDeferredFillIn = &fill_in_deferred;
-      return DISP_E_EXCEPTION;
-    }
     if (index == failing_index) {
-      info->wCode = 0;
-      info->scode = static_cast<SCODE>(0x800A017Cu);  // error 380
-      info->bstrDescription = SysAllocString(OLESTR("Invalid property value"));
-      info->bstrSource = SysAllocString(OLESTR("FakeListBox"));
+      if (deferred_fill_in) info->pfnDeferredFillIn = &fill_in_deferred;
+      if (!deferred_fill_in) fill_in(info, "Invalid property value");
       return DISP_E_EXCEPTION;
     }
     if (index < 0 || static_cast<std::size_t>(index) >= items.size()) return DISP_E_BADINDEX;

@@ -34,8 +34,7 @@ class FakeDispatch : public IDispatch {
   ULONG refs = 1;
   bool is_list_box = true;
   std::vector<std::string> items;
-  // The type and value ListCount answers with: VT_I2 of items.size() unless set.
-  VARTYPE count_type = VT_I2;
+  // ListCount answers the number of items (16-bit), or this (32-bit) when set.
   std::int32_t count_override = -1;
   // List(index) of this index raises error 380 with its own description.
   int failing_index = -1;

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
 #include "automation/error.h"
 #include "automation/vb_text.h"
 #include "platform/module_info.h"
+#include "trace/locations.h"
 #include "trace/module_values.h"
 
 namespace corvane::testing {
@@ -117,6 +119,62 @@ std::filesystem::path program_folder() {
 #endif
 }
 
+fs::path helper_program(const std::string& name) {
+#ifdef _WIN32
+  if (fs::path(name).extension().empty()) return program_folder() / (name + ".exe");
+#endif
+  return program_folder() / name;
+}
+
+std::intptr_t FakeEnvironment::create_event(OleStringView name, bool* already_existed) {
+  *already_existed = false;
+  if (!events_available) return 0;
+  *already_existed = existing_events.count(OleString(name)) != 0;
+  created_events.emplace_back(name);
+  return static_cast<std::intptr_t>(created_events.size());
+}
+
+OleString FakeEnvironment::window_text(std::intptr_t window, int max_chars) {
+  const auto it = titles.find(window);
+  if (it == titles.end() || max_chars < 1) return OleString();
+  return it->second.substr(0, static_cast<std::size_t>(max_chars - 1));
+}
+
+std::string ErrorRecord::own_component() {
+  return narrow(platform::file_base_name(platform::ModuleInfo::current().own_file_path()));
+}
+
+std::string error_record(const ErrorRecord& r) {
+  const char* const names[] = {"firstOccurrence",  "severity",  "displayedToUser", "errorNumber",
+                               "errorDescription", "component", "module",          "member",
+                               "lineNumber",       "count"};
+  const std::string* const values[] = {
+      &r.firstOccurrence, &r.severity, &r.displayedToUser, &r.errorNumber, &r.errorDescription,
+      &r.component,       &r.module,   &r.member,          &r.lineNumber,  &r.count};
+  std::string text = "    <error>\r\n";
+  for (std::size_t i = 0; i < std::size(names); ++i) {
+    const std::string name = names[i], value = *values[i];
+    text += "        <" + name + (value.empty() ? "/>" : ">" + value + "</" + name + ">") + "\r\n";
+  }
+  return text + "    </error>\r\n";
+}
+
+std::vector<std::string> error_records_in(const std::string& file) {
+  const std::string start = "    <error>\r\n";
+  const std::string end = "    </error>\r\n";
+  std::vector<std::string> records;
+  for (std::size_t at = 0; (at = file.find(start, at)) != std::string::npos;) {
+    const std::size_t stop = file.find(end, at);
+    if (stop == std::string::npos) {
+      records.push_back(file.substr(at));  // a torn record stays visible as such
+      break;
+    }
+    records.push_back(file.substr(at, stop + end.size() - at));
+    at = stop + end.size();
+  }
+  return records;
+}
+
 std::size_t count_of(const std::string& text, const std::string& what) {
   std::size_t n = 0;
   for (std::size_t p = 0; (p = text.find(what, p)) != std::string::npos; p += what.size()) ++n;
@@ -156,6 +214,55 @@ void TraceHarness::init(std::int32_t trace_level) {
   values.summary_log_path = summary_log();
   values.log_folder = ole_path(folder.path());
   values.trace_level = trace_level;
+}
+
+std::string TraceHarness::stamped(std::string_view source, std::string_view text) const {
+  const platform::LocalTime& t = clock.now;
+  char stamp[64];
+  std::snprintf(stamp, sizeof stamp, "%02u-%02u-%02u %02u:%02u:%02u.%03u", unsigned{t.month},
+                unsigned{t.day}, t.year % 100u, unsigned{t.hour}, unsigned{t.minute},
+                unsigned{t.second}, t.milliseconds % 1000u);
+  return stamp + ("\t" + narrow(modVBTrace::sfnProcessName())) + "\t" + std::string(source) + ": " +
+         std::string(text) + "\r\n";
+}
+
+std::string mask_lines(std::string text) {
+  for (const std::string marker : {"line: ", "At line "}) {
+    for (std::size_t at = 0; (at = text.find(marker, at)) != std::string::npos;) {
+      at += marker.size();
+      std::size_t end = at;
+      while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+      if (end > at) text.replace(at, end - at, "N");
+    }
+  }
+  return text;
+}
+
+bool TraceHarness::traced(std::string_view source, std::string_view text) const {
+  return holds_line(read_file(detail_log()), stamped(source, text));
+}
+
+bool TraceHarness::traced_masked(std::string_view source, std::string_view text) const {
+  return holds_line(mask_lines(read_file(detail_log())), mask_lines(stamped(source, text)));
+}
+
+bool TraceHarness::errors_logged(std::string_view source, std::string_view message,
+                                 int severity) const {
+  return traced_masked("modVBTrace.GlobalErrorsLog", "GlobalErrorsLog >>> " + std::string(source) +
+                                                         "\t" + std::string(message) +
+                                                         "\tSeverity: " + std::to_string(severity));
+}
+
+bool TraceHarness::holds_line(const std::string& log, const std::string& line) {
+  // A whole line: at the start of the file or after the previous line's end.
+  for (std::size_t at = 0; (at = log.find(line, at)) != std::string::npos; ++at) {
+    if (at == 0 || log[at - 1] == '\n') return true;
+  }
+  return false;
+}
+
+std::vector<std::string> TraceHarness::error_records() const {
+  return error_records_in(read_file(errors_file()));
 }
 
 void TraceHarness::side_files_here() {

@@ -2,15 +2,21 @@
 // services that record what reaches them, and a fixed clock.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <optional>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "automation/ole_types.h"
 #include "platform/automation_objects.h"
 #include "platform/clock.h"
 #include "platform/debug_output.h"
+#include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/screen.h"
@@ -39,9 +45,17 @@ std::vector<std::string> read_lines(OleStringView p);
 // The folder of this test program (where its helper programs and stand-in
 // libraries are built).
 std::filesystem::path program_folder();
+// A helper program or stand-in library built beside this test program
+// (".exe" is added on Windows when `name` has no extension).
+std::filesystem::path helper_program(const std::string& name);
 
 // How often `what` occurs in `text` (occurrences do not overlap).
 std::size_t count_of(const std::string& text, const std::string& what);
+
+// The text with the source line numbers of trap messages, which move with
+// every edit of the product, masked: "line: 241" as "line: N", "At line 180"
+// as "At line N".
+std::string mask_lines(std::string text);
 
 // Narrow text of ASCII automation text, for comparisons in failure messages.
 std::string narrow(OleStringView text);
@@ -109,28 +123,30 @@ class FakeDebugger final : public platform::AutomationObjects {
   std::string failing;
 };
 
-// Files that pass through to the system's, failing opens, writes or closes
-// on demand.
-class FaultyFiles final : public platform::Files {
+// Files that are the system's; a fake derives from it and overrides only
+// what it changes.
+class PassThroughFiles : public platform::Files {
+ public:
+  using Handle = platform::FileHandle;
+  Handle open_append(OleStringView p, std::int32_t* error) override {
+    return sys().open_append(p, error);
+  }
+  void write(Handle file, std::string_view bytes) override { sys().write(file, bytes); }
+  void close(Handle file) override { sys().close(file); }
+  bool exists(OleStringView p, bool directories) override { return sys().exists(p, directories); }
+  bool create_directory(OleStringView p) override { return sys().create_directory(p); }
+  bool remove_file(OleStringView p) override { return sys().remove_file(p); }
+  void clear_attributes(OleStringView p) override { sys().clear_attributes(p); }
+  std::optional<std::string> read_all(OleStringView p) override { return sys().read_all(p); }
+  static platform::Files& sys() { return platform::Files::system(); }
+};
+
+// The system's files, failing opens, writes or closes on demand.
+class FaultyFiles final : public PassThroughFiles {
  public:
   platform::FileHandle open_append(OleStringView path, std::int32_t* error) override;
   void write(platform::FileHandle file, std::string_view bytes) override;
   void close(platform::FileHandle file) override;
-  bool exists(OleStringView path, bool directories) override {
-    return platform::Files::system().exists(path, directories);
-  }
-  bool create_directory(OleStringView path) override {
-    return platform::Files::system().create_directory(path);
-  }
-  std::optional<std::string> read_all(OleStringView path) override {
-    return platform::Files::system().read_all(path);
-  }
-  bool remove_file(OleStringView path) override {
-    return platform::Files::system().remove_file(path);
-  }
-  void clear_attributes(OleStringView path) override {
-    platform::Files::system().clear_attributes(path);
-  }
 
   // Only files whose path holds this text fail (every file when empty).
   std::string only_paths_with;
@@ -145,6 +161,49 @@ class FaultyFiles final : public platform::Files {
   bool targeted(OleStringView path) const;
   std::vector<platform::FileHandle> targeted_handles_;
 };
+
+// The trace library's surroundings, as a test sets them: the roaming folder
+// (nothing by default), events (one named in `existing_events` already
+// exists; with `events_available` false none can be had), window titles.
+class FakeEnvironment final : public platform::Environment {
+ public:
+  std::optional<OleString> roaming_app_data_folder() override { return roaming; }
+  std::intptr_t create_event(OleStringView name, bool* already_existed) override;
+  void signal_event(std::intptr_t event) override { signalled.push_back(event); }
+  void close_event(std::intptr_t event) override { closed.push_back(event); }
+  OleString window_text(std::intptr_t window, int max_chars) override;
+
+  std::optional<OleString> roaming;
+  std::set<OleString> existing_events;
+  bool events_available = true;
+  std::vector<OleString> created_events;  // handle n is created_events[n - 1]
+  std::vector<std::intptr_t> signalled;
+  std::vector<std::intptr_t> closed;
+  std::map<std::intptr_t, OleString> titles;
+};
+
+// One <error> record of the errors file, its fields in file order, values as
+// written (already encoded); an empty value is written as an empty element.
+struct ErrorRecord {
+  std::string firstOccurrence = "02/01/2026 09:05:03";  // the harness's clock
+  std::string severity = "2";
+  std::string displayedToUser = "N";
+  std::string errorNumber{};
+  std::string errorDescription{};
+  std::string component = own_component();
+  std::string module{};
+  std::string member{};
+  std::string lineNumber = "0";
+  std::string count = "1";
+
+  // The base name of this program's file, the component of its records.
+  static std::string own_component();
+};
+
+// A whole record's bytes, from "    <error>" to "    </error>" CR LF.
+std::string error_record(const ErrorRecord& record);
+// The records of an errors file's text, each whole; a torn last one as it is.
+std::vector<std::string> error_records_in(const std::string& file);
 
 // Resets the apartment's trace values and replaces the clock, the debugger
 // output, the screen and the message boxes for the life of the object; once
@@ -167,6 +226,18 @@ class TraceHarness {
     return ole_path(folder.path()) + OLESTR("\\detailErrors.log");
   }
   OleString errors_file() const { return folder.file("detailErrors.log"); }
+  // A detail-log line as the writer writes it with the harness's clock:
+  // "MM-DD-YY HH:MM:SS.mmm" TAB component TAB source ": " text CR LF.
+  std::string stamped(std::string_view source, std::string_view text) const;
+  // Whether the detail log holds that whole line.
+  bool traced(std::string_view source, std::string_view text) const;
+  // The same, with both sides through mask_lines.
+  bool traced_masked(std::string_view source, std::string_view text) const;
+  // Whether the detail log holds GlobalErrorsLog's line for that message
+  // (compared through mask_lines).
+  bool errors_logged(std::string_view source, std::string_view message, int severity = 2) const;
+  // The errors file's records, each whole (as error_record gives them).
+  std::vector<std::string> error_records() const;
   // How many boxes were shown whose text holds `text`.
   std::size_t shown(const std::string& text) const {
     std::size_t n = 0;
@@ -181,6 +252,7 @@ class TraceHarness {
   RecordingMessageBoxes boxes;
 
  private:
+  static bool holds_line(const std::string& log, const std::string& line);
   platform::Clock::Override clock_override_;
   platform::DebugOutput::Override debug_override_;
   platform::Screen::Override screen_override_;

@@ -5,6 +5,7 @@
 // milliseconds of its first argument (when it is a number), and exits with 0.
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -27,11 +28,6 @@ std::string own_file() {
   return path;
 }
 
-bool is_absolute(const std::string& path) {
-  if (!path.empty() && (path[0] == '/' || path[0] == '\\')) return true;
-  return path.size() > 2 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -42,7 +38,7 @@ int main(int argc, char** argv) {
   }
   // Only an absolute path names the marker file: a command line such as
   // "PID=1 USERSHUTDOWN=False" must not leave files in the working folder.
-  if (argc >= 3 && is_absolute(argv[2])) {
+  if (argc >= 3 && std::filesystem::path(argv[2]).is_absolute()) {
     std::ofstream marker(argv[2], std::ios::app | std::ios::binary);
     for (int i = 1; i < argc; ++i) marker << argv[i] << (i + 1 < argc ? " " : "\n");
   }
