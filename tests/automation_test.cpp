@@ -13,19 +13,12 @@
 #include "automation/safe_array.h"
 #include "automation/variant.h"
 #include "automation/vb_text.h"
+#include "support/log_capture.h"
 
 namespace corvane {
 namespace {
 
-// The number of the automation error a call raises, 0 when it raises none.
-std::int32_t raised(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const AutomationError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testing::raised;
 
 TEST(Bstr, LengthPrefixEmbeddedNulAndNull) {
   const OLECHAR text[] = {u'a', 0, u'b'};

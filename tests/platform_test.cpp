@@ -13,14 +13,7 @@
 namespace corvane::platform {
 namespace {
 
-std::int32_t raised(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const AutomationError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testing::raised;
 
 TEST(FileNumbers, LowestFreeNumberTooManyFilesAndOpenFailures) {
   testing::TempFolder folder;

@@ -387,7 +387,7 @@ class Fuzzer : Dice {
       expected_ = cell->parray != nullptr && cell->parray->cDims == 2 ? S_FALSE : S_OK;
     }
     v->vt = kAddressType;
-    *reinterpret_cast<Address*>(&v->llVal) = a;
+    std::memcpy(&v->llVal, &a, sizeof a);  // lVal or llVal, as wide as the build's pointer
   }
 
   void argument(char kind, VARIANT* v) {
@@ -493,7 +493,7 @@ class Fuzzer : Dice {
       return fail("a result of type 0x%x", r.vt);
     if (r.vt == VT_BOOL && r.boolVal != VARIANT_TRUE && r.boolVal != VARIANT_FALSE)
       fail("a Boolean result of %d", r.boolVal);
-    if (m == kDescriptor && *reinterpret_cast<const Address*>(&r.llVal) == 0) fail("no descriptor");
+    if (m == kDescriptor && (kAddressType == VT_I8 ? r.llVal : r.lVal) == 0) fail("no descriptor");
   }
 
   void call(int m) {

@@ -16,6 +16,15 @@ namespace corvane::testing {
 
 namespace fs = std::filesystem;
 
+std::int32_t raised(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const AutomationError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
 OleString ole_path(const fs::path& p) {
 #ifdef _WIN32
   return p.wstring();

@@ -36,6 +36,9 @@ class TempFolder {
   std::filesystem::path path_;
 };
 
+// The number of the automation error a call raises, 0 when it raises none.
+std::int32_t raised(const std::function<void()>& call);
+
 OleString ole_path(const std::filesystem::path& p);
 std::string read_bytes(const std::filesystem::path& p);
 std::string read_file(OleStringView p);
