@@ -142,11 +142,18 @@ TEST(Variant, SixteenBitConversionFollowsTheRuntime) {
 
 // The UTF-8 conversion copies a leading ASCII run in one piece and encodes
 // the rest character by character: the seam between the two must not drop,
-// double or misplace a character, wherever it falls.
+// double or misplace a character, wherever it falls, and each length starts
+// where it should.
 TEST(Utf8, EveryEncodingLengthOnEitherSideOfTheAsciiRun) {
-  const OleString pieces[] = {OLESTR("plain"), OleString(1, u'\u00e9'), OleString(1, u'\u20ac'),
-                              OleString{u'\xd83d', u'\xde00'}, OLESTR("")};
-  const std::string encoded[] = {"plain", "\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80", ""};
+  // The first character of each encoding length, and the last of the longest.
+  const OleString pieces[] = {OLESTR("plain"),
+                              OleString(1, u'\u0080'),
+                              OleString(1, u'\u0800'),
+                              OleString{u'\xd800', u'\xdc00'},
+                              OleString{u'\xdbff', u'\xdfff'},
+                              OLESTR("")};
+  const std::string encoded[] = {
+      "plain", "\xc2\x80", "\xe0\xa0\x80", "\xf0\x90\x80\x80", "\xf4\x8f\xbf\xbf", ""};
   for (std::size_t a = 0; a < std::size(pieces); ++a) {
     for (std::size_t b = 0; b < std::size(pieces); ++b) {
       for (std::size_t c = 0; c < std::size(pieces); ++c) {

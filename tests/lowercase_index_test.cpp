@@ -5,7 +5,9 @@
 // sorted list of the lookup tests compares every entry).
 #include <gtest/gtest.h>
 
+#include "automation/safe_array.h"
 #include "string_list/clsStringList.h"
+#include "string_list/lowercase_index.h"
 #include "support/fake_list_box.h"
 #include "support/log_capture.h"
 
@@ -29,6 +31,17 @@ class LowercasedEntries : public ::testing::Test {
   TraceHarness h;
   clsStringList list;
 };
+
+// The index covers a list of the Latin blocks, lowercased, and refuses one
+// with a character beyond them.
+TEST(LowercaseIndex, CoversLatinListsOnly) {
+  LowercaseIndex latin;
+  ASSERT_TRUE(latin.cover(string_array_from(1, {OLESTR("Alpha"), OLESTR("\u00c9T\u00c9")}).get()));
+  EXPECT_EQ(latin.count(), 2u);
+  EXPECT_EQ(OleString(latin[1]), OLESTR("\u00e9t\u00e9"));
+  LowercaseIndex greek;
+  EXPECT_FALSE(greek.cover(string_array_from(0, {OLESTR("a"), OLESTR("\u0394")}).get()));
+}
 
 TEST_F(LowercasedEntries, FollowReplacementsAndNewLists) {
   fill(list, 3, {OLESTR("Alpha"), OLESTR("Beta"), OLESTR("Delta")});
