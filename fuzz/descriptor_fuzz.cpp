@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "automation/error.h"
+#include "automation/safe_array.h"
 #include "fuzz/fuzz_support.h"
 #include "string_list/clsStringList.h"
 
@@ -16,11 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzedDataProvider in(data, size);
   const std::size_t count = in.ConsumeIntegralInRange<std::size_t>(0, 16);
   std::vector<OleString> texts;
-  std::vector<BSTR> cells;
-  for (std::size_t i = 0; i < count; ++i) {
+  for (std::size_t i = 0; i < count; ++i)
     texts.push_back(OLESTR("item") + to_text(static_cast<std::int64_t>(i) + 10));
-    cells.push_back(SysAllocStringLen(texts.back().data(), static_cast<UINT>(texts.back().size())));
-  }
+  const SafeArrayPtr strings = string_array_from(0, texts);  // the caller's own strings
+  void* const cells = count == 0 ? nullptr : strings.get()->pvData;
 
   SAFEARRAY header{};
   header.cDims = in.PickValueInArray<USHORT>({1, 1, 1, 0, 2, 0xFFFF});
@@ -31,21 +31,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool real_count = in.ConsumeBool();
   header.rgsabound[0].cElements =
       real_count ? static_cast<ULONG>(count) : in.ConsumeIntegral<ULONG>();
-  switch (in.ConsumeIntegralInRange<int>(0, 3)) {
-    case 0:
-      header.pvData = cells.empty() ? nullptr : cells.data();
-      break;
-    case 1:
-      header.pvData = nullptr;
-      break;
-    case 2:  // anywhere at all
-      header.pvData = reinterpret_cast<void*>(in.ConsumeIntegral<std::uintptr_t>());
-      break;
-    default:  // near the top of the address space, where the end would wrap
-      header.pvData =
-          reinterpret_cast<void*>(~std::uintptr_t{0} - in.ConsumeIntegral<std::uint16_t>());
-      break;
-  }
+  // The caller's cells, none, anywhere at all, or near the top of the
+  // address space, where the end would wrap.
+  const int place = in.ConsumeIntegralInRange<int>(0, 3);
+  header.pvData = reinterpret_cast<void*>(place == 0   ? reinterpret_cast<std::uintptr_t>(cells)
+                                          : place == 1 ? std::uintptr_t{0}
+                                          : place == 2 ? in.ConsumeIntegral<std::uintptr_t>()
+                                                       : ~std::uintptr_t{0} -
+                                                             in.ConsumeIntegral<std::uint16_t>());
   SAFEARRAY* variable = in.ConsumeBool() ? &header : nullptr;
 
   clsStringList list;
@@ -60,26 +53,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       variable == nullptr || ((header.fFeatures & FADF_BSTR) != 0 &&
                               header.cbElements == sizeof(BSTR) && header.cDims == 1);
   FUZZ_CHECK(!copied || acceptable, "a bad header was copied");
-  if (copied && variable != nullptr) {
-    const SAFEARRAY* copy = list.string_list();
-    FUZZ_CHECK(copy != nullptr && copy->cDims == 1 && copy->fFeatures == 0x0111 &&
-                   copy->pvData == header.pvData &&
-                   copy->rgsabound[0].cElements == header.rgsabound[0].cElements &&
-                   copy->rgsabound[0].lLbound == header.rgsabound[0].lLbound,
-               "the copy differs from the header");
-    // The caller's own strings, numbered so that no two indexes the search
-    // adds together overflow 32 bits (that overflow is an error by design).
-    const std::int64_t first = header.rgsabound[0].lLbound;
-    const std::int64_t last = first + static_cast<std::int64_t>(count) - 1;
-    if (header.pvData == cells.data() && real_count && count > 0 && 2 * first >= INT32_MIN &&
-        2 * last <= INT32_MAX) {
-      const std::size_t pick = in.ConsumeIntegralInRange<std::size_t>(0, count - 1);
-      const Variant found = list.lfnMatch(texts[pick]);
-      FUZZ_CHECK(found.get().vt == VT_I4 &&
-                     found.get().lVal == header.rgsabound[0].lLbound + static_cast<LONG>(pick),
-                 "lookup on the shared strings");
-    }
+  if (!copied || variable == nullptr) return 0;
+  const SAFEARRAY* copy = list.string_list();
+  FUZZ_CHECK(copy != nullptr && copy->cDims == 1 && copy->fFeatures == 0x0111 &&
+                 copy->pvData == header.pvData &&
+                 copy->rgsabound[0].cElements == header.rgsabound[0].cElements &&
+                 copy->rgsabound[0].lLbound == header.rgsabound[0].lLbound,
+             "the copy differs from the header");
+  // The caller's own strings, numbered so that no two indexes the search
+  // adds together overflow 32 bits (that overflow is an error by design).
+  const std::int64_t first = header.rgsabound[0].lLbound;
+  const std::int64_t last = first + static_cast<std::int64_t>(count) - 1;
+  if (header.pvData == cells && real_count && count > 0 && 2 * first >= INT32_MIN &&
+      2 * last <= INT32_MAX) {
+    const std::size_t pick = in.ConsumeIntegralInRange<std::size_t>(0, count - 1);
+    const Variant found = list.lfnMatch(texts[pick]);
+    FUZZ_CHECK(found.get().vt == VT_I4 && found.get().lVal == first + static_cast<LONG>(pick),
+               "lookup on the shared strings");
   }
-  for (BSTR b : cells) SysFreeString(b);
   return 0;
 }

@@ -13,38 +13,33 @@
 
 namespace corvane::fuzzing {
 
-// Text of up to `max` UTF-16 code units, any of them (NUL, lone surrogates).
-inline OleString any_text(FuzzedDataProvider& in, std::size_t max) {
-  const std::size_t n = in.ConsumeIntegralInRange<std::size_t>(0, max);
-  OleString text;
-  for (std::size_t i = 0; i < n && in.remaining_bytes() > 0; ++i) {
-    text += static_cast<OLECHAR>(in.ConsumeIntegral<std::uint16_t>());
-  }
-  return text;
-}
-
 // Text of up to `max` characters, each picked from `alphabet`: small
 // alphabets make matches, prefixes and the interesting markers likely.
+// Without an alphabet, any UTF-16 code units (NUL, lone surrogates).
 inline OleString text_from(FuzzedDataProvider& in, std::string_view alphabet, std::size_t max) {
   const std::size_t n = in.ConsumeIntegralInRange<std::size_t>(0, max);
   OleString text;
   for (std::size_t i = 0; i < n && in.remaining_bytes() > 0; ++i) {
-    text += static_cast<OLECHAR>(static_cast<unsigned char>(
-        alphabet[in.ConsumeIntegralInRange<std::size_t>(0, alphabet.size() - 1)]));
+    text += alphabet.empty()
+                ? static_cast<OLECHAR>(in.ConsumeIntegral<std::uint16_t>())
+                : static_cast<OLECHAR>(static_cast<unsigned char>(
+                      alphabet[in.ConsumeIntegralInRange<std::size_t>(0, alphabet.size() - 1)]));
   }
   return text;
 }
 
+inline OleString any_text(FuzzedDataProvider& in, std::size_t max) {
+  return text_from(in, {}, max);
+}
+
+// The text for a failure message: ASCII as it is, the rest as \uXXXX.
 inline std::string printable(OleStringView text) {
   std::string out;
   for (OLECHAR c : text) {
-    if (c >= 0x20 && c < 0x7f) {
-      out += static_cast<char>(c);
-    } else {
-      char hex[12];
-      std::snprintf(hex, sizeof hex, "\\u%04x", static_cast<unsigned>(c));
-      out += hex;
-    }
+    char piece[8];
+    std::snprintf(piece, sizeof piece, c >= 0x20 && c < 0x7f ? "%c" : "\\u%04x",
+                  static_cast<unsigned>(c));
+    out += piece;
   }
   return out;
 }

@@ -2,6 +2,7 @@
 // would end an attribute or start markup, every "&" starts one of the five
 // entities, reading the entities back gives the text again, and the
 // description of the errors file never spans lines.
+#include <algorithm>
 #include <optional>
 
 #include "fuzz/fuzz_support.h"
@@ -22,38 +23,25 @@ constexpr OleStringView kEntities[][2] = {{OLESTR("&amp;"), OLESTR("&")},
 std::optional<OleString> unescaped(OleStringView text) {
   OleString out;
   for (std::size_t i = 0; i < text.size();) {
-    const OLECHAR c = text[i];
-    if (c == u'<' || c == u'>' || c == u'"' || c == u'\'') return std::nullopt;
-    if (c != u'&') {
-      out += c;
-      ++i;
+    if (OleStringView(OLESTR("<>\"'")).find(text[i]) != OleStringView::npos) return std::nullopt;
+    if (text[i] != u'&') {
+      out += text[i++];
       continue;
     }
-    bool known = false;
-    for (const auto& [entity, character] : kEntities) {
-      if (text.substr(i, entity.size()) == entity) {
-        out += character;
-        i += entity.size();
-        known = true;
-        break;
-      }
-    }
-    if (!known) return std::nullopt;
+    const auto* entity =
+        std::find_if(std::begin(kEntities), std::end(kEntities),
+                     [&](const auto& e) { return text.substr(i, e[0].size()) == e[0]; });
+    if (entity == std::end(kEntities)) return std::nullopt;
+    out += (*entity)[1];
+    i += (*entity)[0].size();
   }
   return out;
 }
 
-OleString tabs_for_line_breaks(OleStringView text) {
-  OleString out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-      out += u'\t';
-      ++i;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
+OleString tabs_for_line_breaks(OleString text) {
+  for (std::size_t at = 0; (at = text.find(OLESTR("\r\n"), at)) != OleString::npos;)
+    text.replace(at, 2, 1, u'\t');
+  return text;
 }
 
 }  // namespace

@@ -1,9 +1,7 @@
 // Taking the standard error message apart: ParseErrorMessage and the error
 // number search it stands on.
-#include <gtest/gtest.h>
-
-#include "support/log_capture.h"
 #include "trace/error_message.h"
+#include "support/list_fixture.h"
 
 namespace corvane::modVBTrace {
 namespace {
@@ -36,41 +34,29 @@ TEST(ParseErrorMessage, Table) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.message);
-    OleString line = OLESTR("x"), number = OLESTR("x"), source = OLESTR("x"),
-              description = OLESTR("x");
+    OleString line = OLESTR("x"), number = line, source = line, description = line;
     ParseErrorMessage(testing::wide(row.message), line, number, source, description);
-    EXPECT_EQ(testing::narrow(line), row.line);
-    EXPECT_EQ(testing::narrow(number), row.number);
-    EXPECT_EQ(testing::narrow(source), row.source);
-    EXPECT_EQ(testing::narrow(description), row.description);
+    EXPECT_EQ(std::tuple(testing::narrow(line), testing::narrow(number), testing::narrow(source),
+                         testing::narrow(description)),
+              std::tuple(row.line, row.number, row.source, row.description));
   }
 }
 
+// Each row: the message, the number found in it, and where the scan stopped
+// (-5: left as it was). The stop is the colon or blank that ended the number,
+// or one past the end; a word that only ends in "Error" carries no number.
 TEST(ErrorNumberFromMessage, Table) {
-  struct Row {
-    const char* message;
-    const char* number;
-    std::int32_t stop;  // -5: left as it was
-  };
-  const Row rows[] = {
-      {"Error -1234567890: boom", "-1234567890", 18},  // the colon
-      {"after error 42 happened", "42", 15},           // the blank that ended the number
-      {"MyError 5: no", "0", -5},  // a word that only ends in "Error" carries no number
-      {"no number here", "0", -5},
-      {"Error : nothing", "0", 7},
-      {"x,Error 7", "7", 10},  // one past the end
-      {"x.Error 8", "8", 10},
-      {"x:Error 9", "9", 10},
-      {"x-Error 6", "6", 10},
-      {"Error 1a", "1", 8},
-      {"Error 2+", "2", 8},
-  };
-  for (const Row& row : rows) {
+  for (const OleString& row : testing::words(
+           "Error -1234567890: boom=-1234567890=18|after error 42 happened=42=15|MyError 5: "
+           "no=0=-5|"
+           "no number here=0=-5|Error : nothing=0=7|x,Error 7=7=10|x.Error 8=8=10|x:Error 9=9=10|"
+           "x-Error 6=6=10|Error 1a=1=8|Error 2+=2=8",
+           '|')) {
+    const std::size_t first = row.find(u'=');
     std::int32_t stop = -5;
-    EXPECT_EQ(testing::narrow(sfnErrorNumberFromMessage(testing::wide(row.message), stop)),
-              row.number)
-        << row.message;
-    EXPECT_EQ(stop, row.stop) << row.message;
+    const OleString number = sfnErrorNumberFromMessage(row.substr(0, first), stop);
+    EXPECT_EQ(to_utf8(number) + "=" + std::to_string(stop), to_utf8(row.substr(first + 1)))
+        << to_utf8(row);
   }
 }
 

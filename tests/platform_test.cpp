@@ -1,14 +1,10 @@
 // Platform services: the runtime's file table, the date test, the
 // component's own name.
-#include <gtest/gtest.h>
-
-#include <functional>
-
 #include "automation/error.h"
 #include "platform/dates.h"
 #include "platform/file_numbers.h"
 #include "platform/module_info.h"
-#include "support/log_capture.h"
+#include "support/list_fixture.h"
 
 namespace corvane::platform {
 namespace {
@@ -42,26 +38,13 @@ TEST(FileNumbers, LowestFreeNumberTooManyFilesAndOpenFailures) {
 // The same answers from our rules and from the system's conversion (this
 // runs against oleaut32 under wine).
 TEST(Dates, DateTestOfText) {
-  const std::pair<const OLECHAR*, bool> cases[] = {{OLESTR("12/04/2026 19:11:00"), true},
-                                                   {OLESTR("02/29/2024 00:00:00"), true},
-                                                   {OLESTR("1/2/2026"), true},
-                                                   {OLESTR("2026-12-04"), true},
-                                                   {OLESTR("12/04/2026"), true},
-                                                   {OLESTR("19:11"), true},
-                                                   {OLESTR("7:05:09 PM"), true},
-                                                   {OLESTR("Dec 4, 2026"), true},
-                                                   {OLESTR("4 December 2026 10:00 PM"), true},
-                                                   {OLESTR("  12/04/2026  "), true},
-                                                   {OLESTR(""), false},
-                                                   {OLESTR("   "), false},
-                                                   {OLESTR("abc"), false},
-                                                   {OLESTR("12/04/2026 25:11:00"), false},
-                                                   {OLESTR("12/04/2026 19:61:00"), false},
-                                                   {OLESTR("13/13/2026"), false},
-                                                   {OLESTR("12/04/2026 x"), false},
-                                                   {OLESTR("02/01/2026 09:05:03!"), false}};
-  for (const auto& [text, date] : cases) {
-    EXPECT_EQ(is_date_text(text), date) << testing::narrow(text);
+  for (const OleString& row : testing::words(
+           "12/04/2026 19:11:00=1|02/29/2024 00:00:00=1|1/2/2026=1|2026-12-04=1|12/04/2026=1|"
+           "19:11=1|7:05:09 PM=1|Dec 4, 2026=1|4 December 2026 10:00 PM=1|  12/04/2026  =1|=0|"
+           "   =0|abc=0|12/04/2026 25:11:00=0|12/04/2026 19:61:00=0|13/13/2026=0|12/04/2026 x=0|"
+           "02/01/2026 09:05:03!=0",
+           '|')) {
+    EXPECT_EQ(is_date_text(row.substr(0, row.size() - 2)), row.back() == u'1') << to_utf8(row);
   }
 }
 

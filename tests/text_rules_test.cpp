@@ -1,18 +1,12 @@
 // The system's text rules the lookups stand on: collation, lowercase mapping
 // and the runtime's number rules. The expected answers are Windows' (through
 // oleaut32 and kernel32 under wine); the Linux layer must give the same.
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <vector>
 
-#include "automation/vb_text.h"
 #include "platform/collation.h"
 #include "platform/numbers.h"
-#include "string_list/compare_text.h"
-#include "support/log_capture.h"
+#include "support/list_fixture.h"
 
 #ifndef _WIN32
 #include <unicode/uloc.h>
@@ -21,7 +15,7 @@
 namespace corvane::platform {
 namespace {
 
-using testing::narrow;
+using testing::words;
 
 #ifndef _WIN32
 void set_default_locale(const char* name) {
@@ -32,37 +26,9 @@ void set_default_locale(const char* name) {
 // The answers in these tests are those of an English (United States) user.
 // The posix layer takes its locale from ICU's default (the environment's
 // unless set) once, at its first comparison or number, so the default is set
-// before any test runs, whatever the user's locale, and given back after.
-class EnglishUnitedStates final : public ::testing::Environment {
- public:
-  void SetUp() override {
-    saved_ = uloc_getDefault();
-    set_default_locale("en_US");
-  }
-  void TearDown() override { set_default_locale(saved_.c_str()); }
-
- private:
-  std::string saved_;
-};
-[[maybe_unused]] ::testing::Environment* const kEnglish =
-    ::testing::AddGlobalTestEnvironment(new EnglishUnitedStates);
+// before any test runs, whatever the user's locale.
+[[maybe_unused]] const bool kEnglish = (set_default_locale("en_US"), true);
 #endif
-
-// The lines of a packed table.
-std::vector<std::string> lines(const std::string& packed) {
-  std::vector<std::string> out;
-  for (std::size_t at = 0, end = 0; end != std::string::npos; at = end + 1) {
-    end = packed.find('\n', at);
-    out.push_back(packed.substr(at, end == std::string::npos ? end : end - at));
-  }
-  return out;
-}
-
-std::vector<OleString> words_of(const std::string& packed) {
-  std::vector<OleString> words;
-  for (const std::string& line : lines(packed)) words.push_back(from_utf8(line));
-  return words;
-}
 
 // Each row: the text, then its 32-bit value, "n" when it is numeric but has
 // no 32-bit value, or "-" when it is not numeric at all.
@@ -77,14 +43,13 @@ constexpr const char* kNumberRows =
     "\uff11\uff12|-";
 
 TEST(NumberRules, LongConversionAndNumericTest) {
-  for (const std::string& row : lines(kNumberRows)) {
-    const std::string text = row.substr(0, row.rfind('|'));
-    const std::string expected = row.substr(row.rfind('|') + 1);
-    const OleString ole = from_utf8(text);
-    const std::optional<std::int32_t> value = long_from_text(ole);
-    const std::string got = value ? std::to_string(*value) : (is_numeric_text(ole) ? "n" : "-");
-    EXPECT_EQ(got, expected) << "[" << text << "]";
-    EXPECT_EQ(is_numeric_text(ole), expected != "-") << "[" << text << "]";
+  for (const OleString& row : words(kNumberRows, '\n')) {
+    const OleString text = row.substr(0, row.rfind(u'|'));
+    const std::string expected = to_utf8(row.substr(row.rfind(u'|') + 1));
+    const std::optional<std::int32_t> value = long_from_text(text);
+    const std::string got = value ? std::to_string(*value) : is_numeric_text(text) ? "n" : "-";
+    EXPECT_EQ(got, expected) << "[" << to_utf8(text) << "]";
+    EXPECT_EQ(is_numeric_text(text), expected != "-") << "[" << to_utf8(text) << "]";
   }
 }
 
@@ -109,28 +74,22 @@ constexpr const char* kSortedWords =
     "\nx.ray\nxray\nz\nzebra\nzoe";
 
 TEST(Collation, StringSortOrderOfLowercasedWords) {
-  const std::vector<OleString> words = words_of(kSortedWords);
-  ASSERT_EQ(words.size(), 96u);
-  for (std::size_t i = 1; i < words.size(); ++i) {
-    EXPECT_EQ(lfnCompareText(words[i - 1], words[i]), -1)
-        << narrow(words[i - 1]) << " / " << narrow(words[i]);
-    EXPECT_EQ(lfnCompareText(words[i], words[i - 1]), 1) << narrow(words[i]);
+  const std::vector<OleString> sorted = words(kSortedWords, '\n');
+  ASSERT_EQ(sorted.size(), 96u);
+  for (std::size_t i = 1; i < sorted.size(); ++i) {
+    EXPECT_EQ(lfnCompareText(sorted[i - 1], sorted[i]), -1)
+        << to_utf8(sorted[i - 1]) << " / " << to_utf8(sorted[i]);
+    EXPECT_EQ(lfnCompareText(sorted[i], sorted[i - 1]), 1) << to_utf8(sorted[i]);
   }
   // The letters that expand equal their expansions; the comparison is
   // case-sensitive by itself, and lengths are passed (a NUL is compared).
-  const std::tuple<std::string, std::string, std::int32_t> pairs[] = {
-      {"\u00e6", "ae", 0},
-      {"\u00df", "ss", 0},
-      {"stra\u00dfe", "strasse", 0},
-      {"\u00e6", "af", -1},
-      {"\u00df", "st", -1},
-      {"abc", "abc", 0},
-      {"A", "a", 1},
-      {std::string("a\0b", 3), "a", 1}};
-  for (const auto& [first, second, result] : pairs) {
-    EXPECT_EQ(lfnCompareText(from_utf8(first), from_utf8(second)), result)
-        << first << " / " << second;
+  for (const OleString& row : words("\u00e6 ae 0|\u00df ss 0|stra\u00dfe strasse 0|\u00e6 af -1|"
+                                    "\u00df st -1|abc abc 0|A a 1",
+                                    '|')) {
+    const std::vector<OleString> pair = words(to_utf8(row));
+    EXPECT_EQ(std::to_string(lfnCompareText(pair[0], pair[1])), to_utf8(pair[2])) << to_utf8(row);
   }
+  EXPECT_EQ(lfnCompareText(OleString(OLESTR("a\0b"), 3), OLESTR("a")), 1);
 }
 
 #ifndef _WIN32
@@ -143,11 +102,11 @@ TEST(Collation, ANamedLocalesOwnOrder) {
   EXPECT_EXIT(
       {
         set_default_locale("sv_SE");
-        const std::vector<OleString> words = words_of("a\nz\n\u00e5\n\u00e4\n\u00f6");
+        const std::vector<OleString> letters = words("a z \u00e5 \u00e4 \u00f6");
         std::string order = "order:";
-        for (std::size_t i = 0; i < words.size(); ++i) {
-          order += " " + to_utf8(words[i]);
-          if (i > 0 && lfnCompareText(words[i - 1], words[i]) != -1) order += " (not after)";
+        for (std::size_t i = 0; i < letters.size(); ++i) {
+          order += " " + to_utf8(letters[i]);
+          if (i > 0 && lfnCompareText(letters[i - 1], letters[i]) != -1) order += " (not after)";
         }
         std::fprintf(stderr, "%s;\n", order.c_str());
         std::exit(0);

@@ -1,5 +1,6 @@
 #include "support/fake_list_box.h"
 
+#include "automation/bstr.h"
 #include "automation/vb_text.h"
 #include "string_list/list_box.h"
 
@@ -10,17 +11,14 @@ namespace {
 constexpr DISPID kListCountId = 1;
 constexpr DISPID kListId = 2;
 
-// Fills the exception in only when the caller asks, as some controls do.
-// The runtime calls it through a stdcall pointer, so it cannot be a lambda
-// on 32-bit Windows.
-// Error 380 with its description.
+// Error 380 with its description, as a control fills its exception in. The
+// runtime calls the deferred fill-in through a stdcall pointer, so it cannot
+// be a lambda on 32-bit Windows.
 void fill_in(EXCEPINFO* info, const char* description) {
-  info->wCode = 0;
+  *info = EXCEPINFO{};
   info->scode = static_cast<SCODE>(0x800A017Cu);
-  const OleString text = from_utf8(description);
-  info->bstrDescription = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  info->bstrDescription = Bstr(from_utf8(description)).release();
   info->bstrSource = SysAllocString(OLESTR("FakeListBox"));
-  info->pfnDeferredFillIn = nullptr;
 }
 
 HRESULT STDMETHODCALLTYPE fill_in_deferred(EXCEPINFO* deferred) {
@@ -31,26 +29,19 @@ HRESULT STDMETHODCALLTYPE fill_in_deferred(EXCEPINFO* deferred) {
 }  // namespace
 
 HRESULT FakeDispatch::QueryInterface(REFIID riid, void** ppv) {
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-      (is_list_box && IsEqualIID(riid, kIID_ListBox))) {
-    *ppv = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
+  const bool known = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+                     (is_list_box && IsEqualIID(riid, kIID_ListBox));
+  *ppv = known ? static_cast<IDispatch*>(this) : nullptr;
+  if (known) AddRef();
+  return known ? S_OK : E_NOINTERFACE;
 }
 
 HRESULT FakeDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-  HRESULT hr = S_OK;
-  for (UINT i = 0; i < count; ++i) {
-    const OleStringView name(names[i]);
-    ids[i] = name == OLESTR("ListCount") ? kListCountId
-             : name == OLESTR("List")    ? kListId
-                                         : DISPID_UNKNOWN;
-    if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
-  }
-  return hr;
+  const OleStringView name(names[0]);
+  ids[0] = name == OLESTR("ListCount") ? kListCountId
+           : name == OLESTR("List")    ? kListId
+                                       : DISPID_UNKNOWN;
+  return count == 1 && ids[0] != DISPID_UNKNOWN ? S_OK : DISP_E_UNKNOWNNAME;
 }
 
 HRESULT FakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
@@ -64,33 +55,21 @@ HRESULT FakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
     if (count_override < 0) result->iVal = static_cast<SHORT>(items.size());
     return S_OK;
   }
-  if (id == kListId) {
-    if (params == nullptr || params->cArgs != 1 || params->rgvarg[0].vt != VT_I2) {
-      return DISP_E_TYPEMISMATCH;
-    }
-    const int index = params->rgvarg[0].iVal;
-    list_reads.push_back(index);
-    if (on_list) on_list(index);
-    if (index == failing_index) {
-      if (deferred_fill_in) info->pfnDeferredFillIn = &fill_in_deferred;
-      if (!deferred_fill_in) fill_in(info, "Invalid property value");
-      return DISP_E_EXCEPTION;
-    }
-    if (index < 0 || static_cast<std::size_t>(index) >= items.size()) return DISP_E_BADINDEX;
-    const OleString text = from_utf8(items[static_cast<std::size_t>(index)]);
-    result->vt = VT_BSTR;
-    result->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    return S_OK;
+  // List(index) takes one 16-bit index.
+  if (id != kListId || params == nullptr || params->cArgs != 1 || params->rgvarg[0].vt != VT_I2) {
+    return DISP_E_TYPEMISMATCH;
   }
-  return DISP_E_MEMBERNOTFOUND;
-}
-
-VARIANT FakeDispatch::as_variant() {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_DISPATCH;
-  v.pdispVal = this;
-  return v;
+  const int index = params->rgvarg[0].iVal;
+  if (on_list) on_list(index);
+  if (index == failing_index) {
+    if (deferred_fill_in) info->pfnDeferredFillIn = &fill_in_deferred;
+    if (!deferred_fill_in) fill_in(info, "Invalid property value");
+    return DISP_E_EXCEPTION;
+  }
+  if (index < 0 || static_cast<std::size_t>(index) >= items.size()) return DISP_E_BADINDEX;
+  result->vt = VT_BSTR;
+  result->bstrVal = Bstr(from_utf8(items[static_cast<std::size_t>(index)])).release();
+  return S_OK;
 }
 
 }  // namespace corvane::testing

@@ -3,18 +3,13 @@
 // not.
 #pragma once
 
-#include <cstdint>
-#include <functional>
-#include <string>
-#include <vector>
-
-#include "automation/ole_types.h"
+#include "support/list_fixture.h"
 
 namespace corvane::testing {
 
 class FakeDispatch : public IDispatch {
  public:
-  virtual ~FakeDispatch() = default;
+  explicit FakeDispatch(std::vector<std::string> list_items = {}) : items(std::move(list_items)) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
   ULONG STDMETHODCALLTYPE Release() override { return --refs; }
@@ -29,7 +24,7 @@ class FakeDispatch : public IDispatch {
                                    VARIANT* result, EXCEPINFO* info, UINT* arg_error) override;
 
   // A variant holding this object as IDispatch (no reference taken).
-  VARIANT as_variant();
+  VARIANT as_variant() { return of_type(VT_DISPATCH, static_cast<IDispatch*>(this)); }
 
   ULONG refs = 1;
   bool is_list_box = true;
@@ -43,7 +38,6 @@ class FakeDispatch : public IDispatch {
   bool deferred_fill_in = false;
   static constexpr const char* kDeferredDescription = "No item there yet";
   int list_count_reads = 0;
-  std::vector<int> list_reads;
   // Runs as List(index) is asked for, before it answers.
   std::function<void(int)> on_list;
 };
