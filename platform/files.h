@@ -15,6 +15,16 @@ namespace corvane::platform {
 using FileHandle = std::intptr_t;
 inline constexpr FileHandle kNoFile = -1;
 
+// The attributes a lookup accepts besides those of a normal file, with the
+// values the runtime's Dir and the system's file attributes give them.
+enum Accepted : unsigned {
+  kNormalFile = 0,
+  kHidden = 2,
+  kSystem = 4,
+  kFolder = 16,
+  kAnyEntry = kHidden | kSystem | kFolder,
+};
+
 class Files : public Replaceable<Files> {
  public:
   virtual ~Files() = default;
@@ -29,9 +39,15 @@ class Files : public Replaceable<Files> {
   // Closes the file; raises 57 when the system reports a failure.
   virtual void close(FileHandle file) = 0;
 
-  // Whether a directory listing of `path` finds a name: with `directories`
-  // a folder or a file, otherwise a file only (the runtime's Dir).
-  virtual bool exists(OleStringView path, bool directories) = 0;
+  // Whether a lookup of `path` finds it: an entry is found when each of its
+  // hidden, system and folder attributes is one the lookup accepts, as the
+  // runtime's Dir filters a directory listing (`kNormalFile` finds a file
+  // that is neither hidden nor system, `kAnyEntry` is a file search that
+  // finds whatever has the name).
+  bool exists(OleStringView path, unsigned accepted);
+  // The hidden, system and folder attributes of the entry named `path`;
+  // nothing when no entry has that name.
+  virtual std::optional<unsigned> attributes(OleStringView path) = 0;
   // Creates one folder (MkDir); false when it cannot (it exists already,
   // or its parent is missing).
   virtual bool create_directory(OleStringView path) = 0;
@@ -44,6 +60,11 @@ class Files : public Replaceable<Files> {
 
   static Files& system();
 };
+
+inline bool Files::exists(OleStringView path, unsigned accepted) {
+  const std::optional<unsigned> found = attributes(path);
+  return found.has_value() && (*found & ~accepted) == 0;
+}
 
 // Whether two paths name the same file: the same file on disk when both
 // exist (hard links and short names included), otherwise the same full path

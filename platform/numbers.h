@@ -13,12 +13,21 @@
 
 namespace corvane::platform {
 
-// True when the runtime would convert the text to a number.
+// True when the runtime would convert the text to a number (a double: a
+// value beyond its range, such as 1e400, is no number).
 bool is_numeric_text(OleStringView text);
 
-// The text as a 32-bit integer: fractions round to the nearest integer,
-// halves to the even one. Nothing when the text is not a number or lies
-// outside the 32-bit range.
+// Converts the text to a 32-bit integer: fractions round to the nearest
+// integer, halves to the even one. Returns 0 and stores the result in
+// `value`, or the runtime error the conversion raises: 13 (Type mismatch)
+// when the text is no number, 6 (Overflow) when its value lies outside the
+// 32-bit range.
+std::int32_t convert_to_long(OleStringView text, std::int32_t& value);
+
+// The converted value; nothing when the conversion fails either way.
 std::optional<std::int32_t> long_from_text(OleStringView text);
+
+// The converted value, or the conversion's error raised (the runtime's CLng).
+std::int32_t long_from_text_or_raise(OleStringView text);
 
 }  // namespace corvane::platform

@@ -13,13 +13,13 @@ bool is_separator(OLECHAR c) {
 // Whether `candidate` names a program file: the file itself, or on Windows,
 // which adds ".exe" to a program named without an extension, that file.
 OleString program_named(OleStringView candidate) {
-  if (Files::current().exists(candidate, false)) return OleString(candidate);
+  if (Files::current().exists(candidate, kHidden | kSystem)) return OleString(candidate);
 #ifdef _WIN32
   std::size_t name = candidate.size();
   while (name > 0 && !is_separator(candidate[name - 1])) --name;
   if (candidate.substr(name).find(u'.') == OleStringView::npos) {
     OleString with_extension = OleString(candidate) + OLESTR(".exe");
-    if (Files::current().exists(with_extension, false)) return with_extension;
+    if (Files::current().exists(with_extension, kHidden | kSystem)) return with_extension;
   }
 #endif
   return OleString();
@@ -35,8 +35,8 @@ bool folder_continues_past(OleStringView line, std::size_t length) {
     // would name the shorter file itself.
     const OleStringView folder = line.substr(0, at - 1);
     if (folder.back() == u' ' || folder.back() == u'.') continue;
-    Files& files = Files::current();
-    if (files.exists(folder, true) && !files.exists(folder, false)) return true;
+    const std::optional<unsigned> found = Files::current().attributes(folder);
+    if (found.has_value() && (*found & kFolder) != 0) return true;
   }
   return false;
 }
@@ -51,7 +51,7 @@ OleString program_file_of(OleStringView command_line) {
     const std::size_t close = rest.find(u'"', 1);
     const OleString quoted(
         rest.substr(1, close == OleStringView::npos ? OleStringView::npos : close - 1));
-    return Files::current().exists(quoted, false) ? quoted : OleString();
+    return Files::current().exists(quoted, kHidden | kSystem) ? quoted : OleString();
   }
   // The longest part that ends before a blank (or at the end) and names a
   // file, unless a folder named by a longer part shows that the blank is part

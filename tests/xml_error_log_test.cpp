@@ -160,8 +160,8 @@ TEST(ErrorTable, WithoutAFileTheRecordIsLost) {
 // made to.
 class MeetingFiles final : public testing::PassThroughFiles {
  public:
-  bool exists(OleStringView path, bool directories) override {
-    const bool found = PassThroughFiles::exists(path, directories);
+  std::optional<unsigned> attributes(OleStringView path) override {
+    const std::optional<unsigned> found = PassThroughFiles::attributes(path);
     if (path.ends_with(OLESTR("Errors.log"))) {
       ++askers;
       for (int i = 0; i < 500 && askers < 2; ++i)

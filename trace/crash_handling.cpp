@@ -52,7 +52,7 @@ void CallTerminateQuillon(std::int32_t& lPID, bool bUserShutdown, bool bRestart,
     platform::Processes& processes = platform::Processes::current();
     const OleString pid_file = AppPath() + OLESTR("\\WordPID.txt");
     OleString sRec;
-    if (files.exists(pid_file, false)) {
+    if (files.exists(pid_file, platform::kHidden)) {
       files.clear_attributes(pid_file);
       const OleString text = platform::from_ansi(files.read_all(pid_file).value_or(std::string()));
       sRec = text.substr(0, text.find_first_of(OLESTR("\r\n")));
@@ -65,12 +65,10 @@ void CallTerminateQuillon(std::int32_t& lPID, bool bUserShutdown, bool bRestart,
                                             static_cast<std::int32_t>(own_pid), 0)) {
       throw AutomationError(error);
     }
-    if (platform::is_numeric_text(sRec)) {
-      if (const std::optional<std::int32_t> pid = platform::long_from_text(sRec)) lPID = *pid;
-    }
+    if (platform::is_numeric_text(sRec)) lPID = platform::long_from_text_or_raise(sRec);
     if (bRestart) {
       const OleString program = ModulePath() + OLESTR("\\QuillonMT.exe");
-      if (!files.exists(program, false)) {
+      if (!files.exists(program, platform::kNormalFile)) {
         GlobalErrorsLog(source, OLESTR("Couldn't find ") + program, 2, true, true);
       } else {
         trace(OLESTR("Shelling to QuillonMT to restart"));
@@ -90,7 +88,7 @@ void CallTerminateQuillon(std::int32_t& lPID, bool bUserShutdown, bool bRestart,
 bool bfnCrashDetected() {
   bool result = false;
   trapped(kCrashDetectedTrap, [&] {
-    if (platform::Files::current().exists(CrashHandlerFile(), false)) {
+    if (platform::Files::current().exists(CrashHandlerFile(), platform::kNormalFile)) {
       GlobalTrace(OLESTR("modVBTrace.bfnCrashDetected"), OLESTR("Detected crash."), 2, true, false,
                   1, false);
       result = true;
@@ -149,7 +147,9 @@ bool MonitorForHangDumps() {
       result = *flag;
       return;
     }
-    if (!platform::Files::current().exists(AppPath() + OLESTR("\\DebugInfo.flg"), false)) return;
+    if (!platform::Files::current().exists(AppPath() + OLESTR("\\DebugInfo.flg"),
+                                           platform::kNormalFile))
+      return;
     flag = DiagnoseThisComponent() && DebuggerObjectInitialized();
     result = *flag;
   });

@@ -145,7 +145,8 @@ OleString AppPath() {
     if (!cache) {
       if (UseQuillonAppPath()) {
         cache = sfnQuillonDataFolder();  // stored before the test: it runs once
-        if (!platform::Files::current().exists(*cache, true)) CreateQuillonDataFolders();
+        if (!platform::Files::current().exists(*cache, platform::kFolder))
+          CreateQuillonDataFolders();
       } else {
         cache = component_folder();
       }
@@ -200,8 +201,8 @@ bool UseQuillonAppPath() {
 bool IsQuillonModule() {
   bool result = false;
   trapped(kIsQuillonModuleTrap, [&] {
-    result =
-        platform::Files::current().exists(component_folder() + OLESTR("\\QuillonMT.exe"), false);
+    result = platform::Files::current().exists(component_folder() + OLESTR("\\QuillonMT.exe"),
+                                               platform::kNormalFile);
   });
   return result;
 }

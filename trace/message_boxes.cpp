@@ -101,14 +101,6 @@ void write_box_records(PendingError& pending, OleStringView stamp, OleStringView
   }
 }
 
-// The text an error number is when compared with 10000: error 13 when it is
-// not a number, 6 when it does not fit a long.
-std::int32_t error_number_value(OleStringView number) {
-  if (const std::optional<std::int32_t> value = platform::long_from_text(number)) return *value;
-  throw AutomationError(platform::is_numeric_text(number) ? vb_error::kOverflow
-                                                          : vb_error::kTypeMismatch);
-}
-
 // An ErrMsgBox call made while one runs is only noted in "PossibleErrors.log".
 void record_reentry(OleStringView sMsg) {
   try {
@@ -201,7 +193,8 @@ OleString sfnFormatMsgboxForLog(OleStringView sMsg) {
 
 bool bfnMsgBoxesAllowed() {
   try {
-    return !platform::Files::current().exists(AppPath() + OLESTR("\\NoMsgBox.flg"), false);
+    return !platform::Files::current().exists(AppPath() + OLESTR("\\NoMsgBox.flg"),
+                                              platform::kNormalFile);
   } catch (...) {
     return true;  // errors ignored: a failure before the test leaves boxes allowed
   }
@@ -293,7 +286,7 @@ std::int32_t ErrMsgBox(OleString& sMsg, std::int32_t /*vButtons*/, OleStringView
       text = app + OLESTR(" has encountered an unexpected problem:") + twice + sMsg + twice +
              OLESTR("Please check to make sure that ") + app + OLESTR(" is properly installed.") +
              twice + OLESTR("Press OK to continue.");
-    } else if (const bool numbered_fatal = error_number_value(number) == 10000;
+    } else if (const bool numbered_fatal = platform::long_from_text_or_raise(number) == 10000;
                // both sides asked, as the runtime's Or does: the crash check
                // leaves its trace line also for error 10000
                bfnCrashDetected() || numbered_fatal) {

@@ -238,10 +238,9 @@ void IncrementFieldCount(std::int32_t eField) {
         WriteSessionStat(eField, OLESTR("1"));
         return;
       }
-      const std::optional<std::int32_t> count = platform::long_from_text(current);
-      if (!count) throw AutomationError(vb_error::kTypeMismatch);
-      if (*count == INT32_MAX) throw AutomationError(vb_error::kOverflow);
-      WriteSessionStat(eField, to_text(*count + 1));
+      const std::int32_t count = platform::long_from_text_or_raise(current);
+      if (count == INT32_MAX) throw AutomationError(vb_error::kOverflow);
+      WriteSessionStat(eField, to_text(count + 1));
     } else {
       trace(source, OLESTR("Unexpected field type."), 4);
       throw AutomationError(

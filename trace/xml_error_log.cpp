@@ -118,7 +118,8 @@ void request_hang_dump(OleStringView sErrNum, OleStringView sRoutine) {
 void check_crash_flag() {
   bool crashed = false;
   try {
-    crashed = platform::Files::current().exists(AppPath() + OLESTR("\\Crash.flg"), false);
+    crashed =
+        platform::Files::current().exists(AppPath() + OLESTR("\\Crash.flg"), platform::kAnyEntry);
   } catch (...) {
     // errors ignored: no flag seen
   }
@@ -241,7 +242,7 @@ void WriteErrorNode(OleString& sDetailLogName, OleStringView sFirstOccurrence,
         throw AutomationError(error);
       file.emplace(number);
     };
-    if (!platform::Files::current().exists(path, false)) {
+    if (!platform::Files::current().exists(path, platform::kNormalFile)) {
       trace(kWriteSource, OLESTR("Attempting to open: ") + path, 2);
       if (to_viewer) {
         SendTraceStatement(XMLVersionStatement(), 3, false);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -16,9 +17,14 @@ namespace corvane::platform {
 
 SharedFileLock::SharedFileLock(OleStringView file, std::uint32_t limit_ms) {
   if (file.empty()) return;
-  std::string path = to_utf8(file) + ".lock";
-  std::replace(path.begin(), path.end(), '\\', '/');
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const OleString name = file_lock_name(file);
+  const std::string path = std::string(runtime != nullptr && *runtime != '\0' ? runtime : "/tmp") +
+                           "/" + to_utf8(OleStringView(name).substr(name.find(u'\\') + 1)) +
+                           ".lock";
+  // Read access is enough for flock, and lets a lock file that another
+  // account made be used.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return;
   handle_ = fd + 1;
   // flock has no time limit of its own: ask without waiting, and wait a

@@ -74,10 +74,13 @@ class PosixFiles final : public Files {
     }
   }
 
-  bool exists(OleStringView path, bool directories) override {
+  // Nothing is hidden here; a device, pipe or socket counts as a system
+  // entry, which only a search for any entry finds.
+  std::optional<unsigned> attributes(OleStringView path) override {
     struct stat info {};
-    if (path.empty() || ::stat(native_path(path).c_str(), &info) != 0) return false;
-    return directories || S_ISREG(info.st_mode);
+    if (path.empty() || ::stat(native_path(path).c_str(), &info) != 0) return std::nullopt;
+    if (S_ISDIR(info.st_mode)) return kFolder;
+    return S_ISREG(info.st_mode) ? kNormalFile : kSystem;
   }
 
   bool create_directory(OleStringView path) override {

@@ -4,8 +4,12 @@
 #include <unicode/uloc.h>
 #include <unicode/unum.h>
 
+#include <charconv>
 #include <cstring>
 #include <string>
+#include <system_error>
+
+#include "automation/error.h"
 
 namespace corvane::platform {
 
@@ -66,6 +70,7 @@ struct ParsedNumber {
   std::string digits;  // without leading zeros
   long exponent = 0;   // value = digits * 10^exponent
   bool radix = false;
+  bool radix_overflow = false;  // more than 32 bits of hexadecimal or octal digits
   std::uint32_t radix_value = 0;
 };
 
@@ -186,7 +191,10 @@ class Parser {
     const std::size_t start = pos_;
     for (int d; (d = digit_in_radix(peek(), radix)) >= 0; ++pos_) {
       value = value * static_cast<unsigned>(radix) + static_cast<unsigned>(d);
-      if (value > 0xFFFFFFFFull) return std::nullopt;
+      if (value > 0xFFFFFFFFull) {
+        n.radix_overflow = true;
+        value &= 0xFFFFFFFFull;
+      }
     }
     if (pos_ == start) return std::nullopt;
     skip_blanks();
@@ -201,19 +209,38 @@ class Parser {
   bool closed_ = false;
 };
 
+// Whether the number's value lies within the range of a double: a text
+// such as "1e400" is no number to the runtime. A value too small to tell
+// from zero is zero.
+bool fits_double(const ParsedNumber& n) {
+  if (n.radix) return !n.radix_overflow;
+  if (n.digits.empty()) return true;
+  const std::string text = n.digits + "e" + std::to_string(n.exponent);
+  double value = 0;
+  const std::from_chars_result read =
+      std::from_chars(text.data(), text.data() + text.size(), value);
+  return read.ec != std::errc::result_out_of_range ||
+         static_cast<long>(n.digits.size()) + n.exponent <= 0;
+}
+
 }  // namespace
 
 bool is_numeric_text(OleStringView text) {
-  return Parser(text).parse().has_value();
+  const std::optional<ParsedNumber> n = Parser(text).parse();
+  return n.has_value() && fits_double(*n);
 }
 
-std::optional<std::int32_t> long_from_text(OleStringView text) {
+std::int32_t convert_to_long(OleStringView text, std::int32_t& result) {
   const std::optional<ParsedNumber> n = Parser(text).parse();
-  if (!n) return std::nullopt;
-  if (n->radix) return static_cast<std::int32_t>(n->radix_value);
+  if (!n) return vb_error::kTypeMismatch;
+  if (n->radix) {
+    if (n->radix_overflow) return vb_error::kOverflow;
+    result = static_cast<std::int32_t>(n->radix_value);
+    return 0;
+  }
   const long count = static_cast<long>(n->digits.size());
   const long integer_digits = count + n->exponent;
-  if (integer_digits > 10) return std::nullopt;
+  if (integer_digits > 10) return vb_error::kOverflow;
   std::int64_t value = 0;
   for (long i = 0; i < integer_digits; ++i)
     value = value * 10 + (i < count ? n->digits[i] - '0' : 0);
@@ -228,8 +255,9 @@ std::optional<std::int32_t> long_from_text(OleStringView text) {
   // Halves round to the even neighbour.
   if (first_dropped > 5 || (first_dropped == 5 && (rest_nonzero || (value & 1) != 0))) ++value;
   if (n->negative) value = -value;
-  if (value < INT32_MIN || value > INT32_MAX) return std::nullopt;
-  return static_cast<std::int32_t>(value);
+  if (value < INT32_MIN || value > INT32_MAX) return vb_error::kOverflow;
+  result = static_cast<std::int32_t>(value);
+  return 0;
 }
 
 }  // namespace corvane::platform

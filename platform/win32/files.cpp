@@ -14,6 +14,9 @@ namespace corvane::platform {
 
 namespace {
 
+static_assert(kHidden == FILE_ATTRIBUTE_HIDDEN && kSystem == FILE_ATTRIBUTE_SYSTEM &&
+              kFolder == FILE_ATTRIBUTE_DIRECTORY);
+
 std::int32_t open_error(DWORD err) {
   switch (err) {
     case ERROR_PATH_NOT_FOUND:
@@ -169,12 +172,12 @@ class Win32Files final : public Files {
     if (!closed) throw AutomationError(io_error(error));
   }
 
-  bool exists(OleStringView path, bool directories) override {
-    if (path.empty()) return false;
+  std::optional<unsigned> attributes(OleStringView path) override {
+    if (path.empty()) return std::nullopt;
     const OleString terminated(path);
-    const DWORD attributes = GetFileAttributesW(terminated.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-    return directories || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    const DWORD found = GetFileAttributesW(terminated.c_str());
+    if (found == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+    return found & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY);
   }
 
   bool create_directory(OleStringView path) override {

@@ -1,5 +1,7 @@
 #include "platform/numbers.h"
 
+#include "automation/error.h"
+
 namespace corvane::platform {
 
 bool is_numeric_text(OleStringView text) {
@@ -8,11 +10,14 @@ bool is_numeric_text(OleStringView text) {
   return SUCCEEDED(VarR8FromStr(terminated.data(), LOCALE_USER_DEFAULT, 0, &value));
 }
 
-std::optional<std::int32_t> long_from_text(OleStringView text) {
+std::int32_t convert_to_long(OleStringView text, std::int32_t& value) {
   OleString terminated(text);
-  LONG value = 0;
-  if (FAILED(VarI4FromStr(terminated.data(), LOCALE_USER_DEFAULT, 0, &value))) return std::nullopt;
-  return value;
+  LONG converted = 0;
+  const HRESULT result = VarI4FromStr(terminated.data(), LOCALE_USER_DEFAULT, 0, &converted);
+  if (result == DISP_E_OVERFLOW) return vb_error::kOverflow;
+  if (FAILED(result)) return vb_error::kTypeMismatch;
+  value = converted;
+  return 0;
 }
 
 }  // namespace corvane::platform

@@ -136,7 +136,7 @@ class PassThroughFiles : public platform::Files {
   }
   void write(Handle file, std::string_view bytes) override { sys().write(file, bytes); }
   void close(Handle file) override { sys().close(file); }
-  bool exists(OleStringView p, bool directories) override { return sys().exists(p, directories); }
+  std::optional<unsigned> attributes(OleStringView p) override { return sys().attributes(p); }
   bool create_directory(OleStringView p) override { return sys().create_directory(p); }
   bool remove_file(OleStringView p) override { return sys().remove_file(p); }
   void clear_attributes(OleStringView p) override { sys().clear_attributes(p); }
