@@ -2,49 +2,34 @@
 # it prints and the detail log it writes.
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
-execute_process(
-  COMMAND ${CORVANE} --detail-log ${WORK}/detail.log --log-dir ${WORK} --trace-level 2
-          --replace 1=Bravissimo --replace 9=nowhere ${SAMPLE}
-  OUTPUT_VARIABLE out RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "corvane exited with ${rc}")
-endif()
-set(expected "0\talpha\n1\tBravissimo\n2\tcharlie (12)\n3\tdelta\n4\tEcho\n")
-if(NOT out STREQUAL expected)
-  message(FATAL_ERROR "corvane printed:\n${out}\nexpected:\n${expected}")
-endif()
-set(stamp "[0-9][0-9]-[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9]\\.[0-9][0-9][0-9]\tCorvane\t")
-file(READ ${WORK}/detail.log log)
-if(NOT log MATCHES "^${stamp}modVBTrace.GlobalErrorsLog: GlobalErrorsLog >>> clsStringList.ReplaceString\tIndex for string to be replaced is outside of range of array: 9\tSeverity: 2\r?\n${stamp}modVBTrace.WriteErrorNode: Attempting to open: [^\n]*detailErrors.log\r?\n$")
-  message(FATAL_ERROR "unexpected detail log:\n${log}")
-endif()
-# Two lines, each ended by CR LF (file(READ) as text does not show the CR).
-file(READ ${WORK}/detail.log bytes HEX)
-string(REGEX MATCHALL "0d0a" breaks "${bytes}")
-string(REGEX MATCHALL "0a" feeds "${bytes}")
-list(LENGTH breaks crlf_count)
-list(LENGTH feeds lf_count)
-if(NOT crlf_count EQUAL 2 OR NOT lf_count EQUAL 2)
-  message(FATAL_ERROR "the detail log is not two CR LF lines: ${bytes}")
-endif()
-# The logged error's record in the errors file beside it.
-file(READ ${WORK}/detailErrors.log errors)
-set(record "<\\?xml version=\"1\\.0\" standalone=\"yes\" \\?>\r?\n<Errors>\r?\n    <error>\r?\n        <firstOccurrence>[0-9][0-9]/[0-9][0-9]/[0-9][0-9][0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9]</firstOccurrence>\r?\n        <severity>2</severity>\r?\n        <displayedToUser>N</displayedToUser>\r?\n        <errorNumber>0</errorNumber>\r?\n        <errorDescription>Index for string to be replaced is outside of range of array: 9</errorDescription>\r?\n        <component>corvane</component>\r?\n        <module>\\*</module>\r?\n        <member>Unknown</member>\r?\n        <lineNumber>0</lineNumber>\r?\n        <count>1</count>\r?\n    </error>\r?\n$")
-if(NOT errors MATCHES "^${record}")
-  message(FATAL_ERROR "unexpected errors file:\n${errors}")
-endif()
-execute_process(COMMAND ${CORVANE} --help OUTPUT_VARIABLE help RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0 OR NOT help MATCHES "usage: corvane")
-  message(FATAL_ERROR "corvane --help failed")
-endif()
-
-# The lookups as subcommands, on the same (sorted) sample list.
 function(expect_output expected)
   execute_process(COMMAND ${CORVANE} ${ARGN} ${SAMPLE} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0 OR NOT out STREQUAL expected)
     message(FATAL_ERROR "corvane ${ARGN} printed (exit ${rc}):\n${out}\nexpected:\n${expected}")
   endif()
 endfunction()
+expect_output("0\talpha\n1\tBravissimo\n2\tcharlie (12)\n3\tdelta\n4\tEcho\n"
+              --detail-log ${WORK}/detail.log --log-dir ${WORK} --trace-level 2
+              --replace 1=Bravissimo --replace 9=nowhere)
+# The logged error's line (its form is pinned by the trace library's tests),
+# then the errors file's opening.
+file(READ ${WORK}/detail.log log)
+if(NOT log MATCHES "\tCorvane\tmodVBTrace.GlobalErrorsLog: GlobalErrorsLog >>> clsStringList.ReplaceString\tIndex for string to be replaced is outside of range of array: 9\tSeverity: 2\n[^\n]*\tCorvane\tmodVBTrace.WriteErrorNode: Attempting to open: [^\n]*detailErrors.log\n$")
+  message(FATAL_ERROR "unexpected detail log:\n${log}")
+endif()
+# Two lines, each ended by CR LF (file(READ) as text does not show the CR).
+file(READ ${WORK}/detail.log bytes HEX)
+string(REGEX MATCHALL "0d0a|0a" breaks "${bytes}")
+if(NOT breaks STREQUAL "0d0a;0d0a")
+  message(FATAL_ERROR "the detail log is not two CR LF lines: ${bytes}")
+endif()
+# The logged error's record in the errors file beside it, by this program.
+file(READ ${WORK}/detailErrors.log errors)
+if(NOT errors MATCHES "<errorDescription>Index for string to be replaced is outside of range of array: 9</errorDescription>\n        <component>corvane</component>")
+  message(FATAL_ERROR "unexpected errors file:\n${errors}")
+endif()
+
+# The lookups as subcommands, on the same (sorted) sample list.
 expect_output("1\tBravo\n" match BRAVO)
 expect_output("-1\n" match bravissimo)
 expect_output("-1 (no search)\n" match --long x)

@@ -1,8 +1,12 @@
-// Platform services: the runtime's file table, the date test, the
-// component's own name.
+// Platform services: the runtime's file table, lookups of files by their
+// attributes, the date test, the component's own name.
+#include <filesystem>
+#include <fstream>
+
 #include "automation/error.h"
 #include "platform/dates.h"
 #include "platform/file_numbers.h"
+#include "platform/files.h"
 #include "platform/module_info.h"
 #include "support/list_fixture.h"
 
@@ -33,6 +37,48 @@ TEST(FileNumbers, LowestFreeNumberTooManyFilesAndOpenFailures) {
   EXPECT_EQ(open_for_append(1, folder.file("missing/x.log")), 76);
   EXPECT_EQ(open_for_append(1, OleString()), 52);
   EXPECT_EQ(FreeFile(), 1);
+}
+
+// A lookup finds an entry when each of its hidden, system and folder
+// attributes is one it accepts: N a listing of normal files, H one that also
+// takes hidden files, F one that also takes folders, A a file search.
+TEST(Files, LookupsFindWhatTheirAttributesAccept) {
+  testing::TempFolder folder;
+  struct Row {
+    const char* name;
+    bool is_folder;
+    unsigned attributes;  // set with the system's call on Windows
+    const char* found_by;
+  };
+  const Row rows[] = {{"plain", false, 0, "NHFA"},
+                      {"folder", true, 0, "FA"},
+#ifdef _WIN32
+                      {"read-only", false, FILE_ATTRIBUTE_READONLY, "NHFA"},
+                      {"hidden", false, kHidden, "HA"},
+                      {"system", false, kSystem, "A"},
+                      {"hidden and system", false, kHidden | kSystem, "A"},
+                      {"hidden folder", true, kHidden, "A"},
+#endif
+                      {"missing", false, 0, ""}};
+  for (const Row& row : rows) {
+    const OleString path = folder.file(row.name);
+    if (row.is_folder) {
+      std::filesystem::create_directory(folder.path() / row.name);
+    } else if (row.name != std::string("missing")) {
+      std::ofstream(folder.path() / row.name) << "x";
+    }
+#ifdef _WIN32
+    if (row.attributes != 0) {
+      ASSERT_TRUE(SetFileAttributesW(path.c_str(), row.attributes));
+    }
+#endif
+    std::string found_by;
+    for (const auto& [letter, accepted] :
+         {std::pair{'N', +kNormalFile}, {'H', +kHidden}, {'F', +kFolder}, {'A', +kAnyEntry}})
+      if (Files::system().exists(path, accepted)) found_by += letter;
+    EXPECT_EQ(found_by, row.found_by) << row.name;
+    Files::system().clear_attributes(path);
+  }
 }
 
 // The same answers from our rules and from the system's conversion (this

@@ -30,15 +30,18 @@ void set_default_locale(const char* name) {
 [[maybe_unused]] const bool kEnglish = (set_default_locale("en_US"), true);
 #endif
 
-// Each row: the text, then its 32-bit value, "n" when it is numeric but has
-// no 32-bit value, or "-" when it is not numeric at all.
+// Each row: the text, then its 32-bit value; when it has none, the error
+// the conversion raises: "n" overflow (6) of a numeric text, "o" overflow of
+// a text that is not numeric (beyond a double's range), "-" type mismatch
+// (13) of a text that is no number at all.
 constexpr const char* kNumberRows =
     "12|12\n 12 |12\n\t12\t|12\n\u00a012|12\n+12|12\n-12|-12\n12-|-12\n12+|12\n(12)|-12\n"
     "( 12 )|-12\n1,234|1234\n1,000,000|1000000\n12,|12\n1.5|2\n2.5|2\n3.5|4\n-2.5|-2\n0.5|0\n"
     ".5|0\n1.|1\n1,234.5|1234\n1e3|1000\n1E3|1000\n2.5e0|2\n15e-1|2\n25e-1|2\n5e-1|0\n"
     "&H1F|31\n&h1f|31\n&O17|15\n$12|12\n12$|12\n-$12|-12\n$-12|-12\n007|7\n"
     "2147483647|2147483647\n-2147483648|-2147483648\n2147483647.4|2147483647\n2147483648|n\n"
-    "-2147483649|n\n2147483647.5|n\n1e10|n\n|-\n |-\n.|-\n-|-\n1e|-\n1 2|-\n1 000|-\n"
+    "-2147483649|n\n2147483647.5|n\n1e10|n\n3000000000|n\n1e400|o\n-1e400|o\n1e-400|0\n"
+    "&H1FFFFFFFF|o\n|-\n |-\n.|-\n-|-\n1e|-\n1 2|-\n1 000|-\n"
     "12abc|-\nabc|-\n0x10|-\n(12|-\n12)|-\n&H|-\n&H1G|-\n1.5.5|-\n,12|-\n--1|-\n:|-\n"
     "\uff11\uff12|-";
 
@@ -46,10 +49,15 @@ TEST(NumberRules, LongConversionAndNumericTest) {
   for (const OleString& row : words(kNumberRows, '\n')) {
     const OleString text = row.substr(0, row.rfind(u'|'));
     const std::string expected = to_utf8(row.substr(row.rfind(u'|') + 1));
-    const std::optional<std::int32_t> value = long_from_text(text);
-    const std::string got = value ? std::to_string(*value) : is_numeric_text(text) ? "n" : "-";
+    std::int32_t value = 0;
+    const std::int32_t error = convert_to_long(text, value);
+    const bool numeric = is_numeric_text(text);
+    const std::string got = error == 0    ? std::to_string(value)
+                            : error == 6  ? (numeric ? "n" : "o")
+                            : error == 13 ? (numeric ? "13 of a numeric text" : "-")
+                                          : std::to_string(error);
     EXPECT_EQ(got, expected) << "[" << to_utf8(text) << "]";
-    EXPECT_EQ(is_numeric_text(text), expected != "-") << "[" << to_utf8(text) << "]";
+    EXPECT_EQ(long_from_text(text), error == 0 ? std::optional(value) : std::nullopt);
   }
 }
 

@@ -1,9 +1,9 @@
 #include "support/log_capture.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "automation/error.h"
@@ -14,23 +14,26 @@
 
 namespace corvane::testing {
 
-namespace fs = std::filesystem;
-
-std::int32_t raised(const std::function<void()>& call) {
+AutomationError error_raised(const std::function<void()>& call) {
   try {
     call();
   } catch (const AutomationError& e) {
-    return e.number();
+    return e;
   }
-  return 0;
+  return AutomationError(0, OleString());
+}
+
+std::int32_t raised(const std::function<void()>& call) {
+  return error_raised(call).number();
 }
 
 OleString ole_path(const fs::path& p) {
-#ifdef _WIN32
-  return p.wstring();
-#else
-  return from_utf8(p.string());
-#endif
+  return p.string<OLECHAR>();
+}
+
+// The path automation text names.
+static fs::path native(OleStringView p) {
+  return fs::path(OleString(p));
 }
 
 TempFolder::TempFolder() {
@@ -50,28 +53,26 @@ OleString TempFolder::file(const std::string& name) const {
   return ole_path(path_ / name);
 }
 
+void TempFolder::put(const std::string& name, const std::string& content) const {
+  std::ofstream(path_ / name, std::ios::binary) << content;
+}
+
 std::string read_bytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
   std::ostringstream out;
-  out << in.rdbuf();
+  out << std::ifstream(p, std::ios::binary).rdbuf();
   return out.str();
 }
 
 std::string read_file(OleStringView p) {
-#ifdef _WIN32
-  return read_bytes(fs::path(std::wstring(p)));
-#else
-  return read_bytes(fs::path(to_utf8(p)));
-#endif
+  return read_bytes(native(p));
 }
 
 std::vector<std::string> read_lines(OleStringView p) {
   const std::string text = read_file(p);
   std::vector<std::string> lines;
   std::size_t start = 0;
-  for (std::size_t crlf; (crlf = text.find("\r\n", start)) != std::string::npos; start = crlf + 2) {
+  for (std::size_t crlf; (crlf = text.find("\r\n", start)) != std::string::npos; start = crlf + 2)
     lines.push_back(text.substr(start, crlf - start));
-  }
   if (start < text.size()) lines.push_back(text.substr(start));
   return lines;
 }
@@ -84,69 +85,48 @@ OleString wide(const std::string& ascii) {
   return from_utf8(ascii);
 }
 
-bool FaultyFiles::targeted(OleStringView path) const {
-  return narrow(path).find(only_paths_with) != std::string::npos;
-}
-
 platform::FileHandle FaultyFiles::open_append(OleStringView path, std::int32_t* error) {
-  const bool target = targeted(path);
-  if (target) ++open_attempts;
+  const bool target = narrow(path).find(only_paths_with) != std::string::npos;
   if (target && opens_to_fail > 0) {
     --opens_to_fail;
     *error = vb_error::kPermissionDenied;
     return platform::kNoFile;
   }
-  platform::FileHandle h = platform::Files::system().open_append(path, error);
-  if (h == platform::kNoFile) return h;
-  ++open_files;
-  if (target) targeted_handles_.push_back(h);
+  const Handle h = sys().open_append(path, error);
+  if (h != platform::kNoFile) ++open_files;
+  if (h != platform::kNoFile && target) targeted_.insert(h);
   return h;
 }
 
-void FaultyFiles::write(platform::FileHandle file, std::string_view bytes) {
-  const bool target = std::find(targeted_handles_.begin(), targeted_handles_.end(), file) !=
-                      targeted_handles_.end();
-  if (fail_writes && target) throw AutomationError(write_error);
-  platform::Files::system().write(file, bytes);
+void FaultyFiles::write(Handle file, std::string_view bytes) {
+  if (fail_writes && targeted_.count(file)) throw AutomationError(write_error);
+  sys().write(file, bytes);
 }
 
-void FaultyFiles::close(platform::FileHandle file) {
+void FaultyFiles::close(Handle file) {
   --open_files;
-  platform::Files::system().close(file);
-  const auto it = std::find(targeted_handles_.begin(), targeted_handles_.end(), file);
-  if (it == targeted_handles_.end()) return;
-  targeted_handles_.erase(it);
-  if (fail_closes) throw AutomationError(vb_error::kDeviceIoError);
-}
-
-std::filesystem::path program_folder() {
-  const OleString own = platform::ModuleInfo::system().own_file_path();
-#ifdef _WIN32
-  return std::filesystem::path(std::wstring(own.begin(), own.end())).parent_path();
-#else
-  return std::filesystem::path(narrow(own)).parent_path();
-#endif
+  sys().close(file);
+  if (targeted_.erase(file) && fail_closes) throw AutomationError(vb_error::kDeviceIoError);
 }
 
 fs::path helper_program(const std::string& name) {
+  const fs::path folder = native(platform::ModuleInfo::system().own_file_path()).parent_path();
 #ifdef _WIN32
-  if (fs::path(name).extension().empty()) return program_folder() / (name + ".exe");
+  if (fs::path(name).extension().empty()) return folder / (name + ".exe");
 #endif
-  return program_folder() / name;
+  return folder / name;
 }
 
 std::intptr_t FakeEnvironment::create_event(OleStringView name, bool* already_existed) {
-  *already_existed = false;
+  *already_existed = events_available && existing_events.count(OleString(name)) != 0;
   if (!events_available) return 0;
-  *already_existed = existing_events.count(OleString(name)) != 0;
   created_events.emplace_back(name);
   return static_cast<std::intptr_t>(created_events.size());
 }
 
 OleString FakeEnvironment::window_text(std::intptr_t window, int max_chars) {
   const auto it = titles.find(window);
-  if (it == titles.end() || max_chars < 1) return OleString();
-  return it->second.substr(0, static_cast<std::size_t>(max_chars - 1));
+  return it == titles.end() || max_chars < 1 ? OleString() : it->second.substr(0, max_chars - 1);
 }
 
 std::string ErrorRecord::own_component() {
@@ -154,32 +134,28 @@ std::string ErrorRecord::own_component() {
 }
 
 std::string error_record(const ErrorRecord& r) {
-  const char* const names[] = {"firstOccurrence",  "severity",  "displayedToUser", "errorNumber",
-                               "errorDescription", "component", "module",          "member",
-                               "lineNumber",       "count"};
-  const std::string* const values[] = {
-      &r.firstOccurrence, &r.severity, &r.displayedToUser, &r.errorNumber, &r.errorDescription,
-      &r.component,       &r.module,   &r.member,          &r.lineNumber,  &r.count};
+  // clang-format off
+  const char* const names[] = {"firstOccurrence", "severity", "displayedToUser", "errorNumber",
+      "errorDescription", "component", "module", "member", "lineNumber", "count"};
+  const std::string* const values[] = {&r.firstOccurrence, &r.severity, &r.displayedToUser,
+      &r.errorNumber, &r.errorDescription, &r.component, &r.module, &r.member, &r.lineNumber, &r.count};
+  // clang-format on
   std::string text = "    <error>\r\n";
   for (std::size_t i = 0; i < std::size(names); ++i) {
-    const std::string name = names[i], value = *values[i];
-    text += "        <" + name + (value.empty() ? "/>" : ">" + value + "</" + name + ">") + "\r\n";
+    const std::string n = names[i], v = *values[i];
+    text += "        <" + n + (v.empty() ? "/>" : ">" + v + "</" + n + ">") + "\r\n";
   }
   return text + "    </error>\r\n";
 }
 
 std::vector<std::string> error_records_in(const std::string& file) {
-  const std::string start = "    <error>\r\n";
-  const std::string end = "    </error>\r\n";
+  const std::string start = "    <error>\r\n", end = "    </error>\r\n";
   std::vector<std::string> records;
   for (std::size_t at = 0; (at = file.find(start, at)) != std::string::npos;) {
     const std::size_t stop = file.find(end, at);
-    if (stop == std::string::npos) {
-      records.push_back(file.substr(at));  // a torn record stays visible as such
-      break;
-    }
-    records.push_back(file.substr(at, stop + end.size() - at));
-    at = stop + end.size();
+    // a torn record stays visible as such
+    records.push_back(file.substr(at, stop == std::string::npos ? stop : stop + end.size() - at));
+    at = stop == std::string::npos ? stop : stop + end.size();
   }
   return records;
 }
@@ -212,6 +188,11 @@ TraceHarness::TraceHarness()
   modVBTrace::module_values() = modVBTrace::ModuleValues{};
 }
 
+TraceHarness::TraceHarness(std::int32_t trace_level, bool side_files) : TraceHarness() {
+  init(trace_level);
+  if (side_files) side_files_here();
+}
+
 TraceHarness::~TraceHarness() {
   modVBTrace::module_values() = modVBTrace::ModuleValues{};
 }
@@ -225,6 +206,10 @@ void TraceHarness::init(std::int32_t trace_level) {
   values.trace_level = trace_level;
 }
 
+void TraceHarness::side_files_here() {
+  modVBTrace::module_values().app_path = ole_path(folder.path());
+}
+
 std::string TraceHarness::stamped(std::string_view source, std::string_view text) const {
   const platform::LocalTime& t = clock.now;
   char stamp[64];
@@ -236,15 +221,18 @@ std::string TraceHarness::stamped(std::string_view source, std::string_view text
 }
 
 std::string mask_lines(std::string text) {
-  for (const std::string marker : {"line: ", "At line "}) {
-    for (std::size_t at = 0; (at = text.find(marker, at)) != std::string::npos;) {
-      at += marker.size();
-      std::size_t end = at;
-      while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
-      if (end > at) text.replace(at, end - at, "N");
-    }
-  }
-  return text;
+  static const std::regex line_number("(line: |At line )[0-9]+");
+  return std::regex_replace(text, line_number, "$1N");
+}
+
+std::string trap_message(int number, const std::string& description, const std::string& member) {
+  return "Error " + std::to_string(number) + ": " + description + "\r\nin Corvane." + member +
+         ".\r\nThe error occured at line: N";
+}
+
+// Whether `log` holds `line` whole: at its start or after the previous line's end.
+static bool holds_line(const std::string& log, const std::string& line) {
+  return ("\n" + log).find("\n" + line) != std::string::npos;
 }
 
 bool TraceHarness::traced(std::string_view source, std::string_view text) const {
@@ -262,20 +250,8 @@ bool TraceHarness::errors_logged(std::string_view source, std::string_view messa
                                                          "\tSeverity: " + std::to_string(severity));
 }
 
-bool TraceHarness::holds_line(const std::string& log, const std::string& line) {
-  // A whole line: at the start of the file or after the previous line's end.
-  for (std::size_t at = 0; (at = log.find(line, at)) != std::string::npos; ++at) {
-    if (at == 0 || log[at - 1] == '\n') return true;
-  }
-  return false;
-}
-
 std::vector<std::string> TraceHarness::error_records() const {
   return error_records_in(read_file(errors_file()));
-}
-
-void TraceHarness::side_files_here() {
-  modVBTrace::module_values().app_path = ole_path(folder.path());
 }
 
 }  // namespace corvane::testing

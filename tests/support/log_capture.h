@@ -2,6 +2,7 @@
 // services that record what reaches them, and a fixed clock.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -9,9 +10,9 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "automation/error.h"
 #include "automation/ole_types.h"
 #include "platform/automation_objects.h"
 #include "platform/clock.h"
@@ -20,8 +21,11 @@
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/screen.h"
+#include "trace/module_values.h"
 
 namespace corvane::testing {
+
+namespace fs = std::filesystem;
 
 // A fresh folder under the system's temporary folder, removed afterwards.
 class TempFolder {
@@ -31,12 +35,16 @@ class TempFolder {
   const std::filesystem::path& path() const { return path_; }
   // The path of a file inside the folder, as automation text.
   OleString file(const std::string& name) const;
+  // Writes a file inside the folder (its bytes as given).
+  void put(const std::string& name, const std::string& content = "") const;
 
  private:
   std::filesystem::path path_;
 };
 
-// The number of the automation error a call raises, 0 when it raises none.
+// The automation error a call raises (with no description, number 0, when it
+// raises none), and its number.
+AutomationError error_raised(const std::function<void()>& call);
 std::int32_t raised(const std::function<void()>& call);
 
 OleString ole_path(const std::filesystem::path& p);
@@ -45,9 +53,6 @@ std::string read_file(OleStringView p);
 // The file's lines, split at CR LF.
 std::vector<std::string> read_lines(OleStringView p);
 
-// The folder of this test program (where its helper programs and stand-in
-// libraries are built).
-std::filesystem::path program_folder();
 // A helper program or stand-in library built beside this test program
 // (".exe" is added on Windows when `name` has no extension).
 std::filesystem::path helper_program(const std::string& name);
@@ -60,18 +65,25 @@ std::size_t count_of(const std::string& text, const std::string& what);
 // as "At line N".
 std::string mask_lines(std::string text);
 
+// A trap's standard message, its line masked: "Error " number ": "
+// description CR LF "in Corvane." member "." CR LF "The error occured at
+// line: N".
+std::string trap_message(int number, const std::string& description, const std::string& member);
+
 // Narrow text of ASCII automation text, for comparisons in failure messages.
 std::string narrow(OleStringView text);
 OleString wide(const std::string& ascii);
 
-class RecordingDebugOutput final : public platform::DebugOutput {
- public:
+// The heading of a new errors file (the one place it is pinned).
+inline const std::string kErrorsHeading =
+    "<?xml version=\"1.0\" standalone=\"yes\" ?>\r\n<Errors>\r\n";
+
+struct RecordingDebugOutput final : platform::DebugOutput {
   void write(std::string_view text) override { lines.emplace_back(text); }
   std::vector<std::string> lines;
 };
 
-class FixedClock final : public platform::Clock {
- public:
+struct FixedClock final : platform::Clock {
   // 1 February 2026, 09:05:03.007.
   platform::LocalTime now{2026, 2, 0, 1, 9, 5, 3, 7};
   platform::LocalTime local_time() override { return now; }
@@ -79,19 +91,16 @@ class FixedClock final : public platform::Clock {
   std::string time_separator() override { return separator; }
 };
 
-class CountingScreen final : public platform::Screen {
- public:
+struct CountingScreen final : platform::Screen {
   void reset_mouse_pointer() override { ++resets; }
   int resets = 0;
 };
 
 // Message boxes that are recorded instead of shown, answered with `answer`;
 // `on_show` runs while the box would be up.
-class RecordingMessageBoxes final : public platform::MessageBoxes {
- public:
+struct RecordingMessageBoxes final : platform::MessageBoxes {
   struct Box {
-    std::string text;
-    std::string title;
+    std::string text, title;
     std::int32_t style;
   };
   std::int32_t show(OleStringView text, OleStringView title, std::int32_t style) override {
@@ -113,23 +122,17 @@ class RecordingMessageBoxes final : public platform::MessageBoxes {
 // A debugger object (handle 42) that records the calls it gets as
 // "42 Method arg arg" (an argument passed by reference as "&arg"); a method
 // named in `failing` raises error 91.
-class FakeDebugger final : public platform::AutomationObjects {
- public:
-  std::intptr_t create(OleStringView prog_id) override {
-    created = narrow(prog_id);
-    return 42;
-  }
+struct FakeDebugger final : platform::AutomationObjects {
+  std::intptr_t create(OleStringView) override { return 42; }
   void call(std::intptr_t object, OleStringView method, const std::vector<OleString>& arguments,
             Passing passing) override;
-  std::string created;
-  std::vector<std::string> calls;
   std::string failing;
+  std::vector<std::string> calls;
 };
 
 // Files that are the system's; a fake derives from it and overrides only
 // what it changes.
-class PassThroughFiles : public platform::Files {
- public:
+struct PassThroughFiles : platform::Files {
   using Handle = platform::FileHandle;
   Handle open_append(OleStringView p, std::int32_t* error) override {
     return sys().open_append(p, error);
@@ -145,31 +148,26 @@ class PassThroughFiles : public platform::Files {
 };
 
 // The system's files, failing opens, writes or closes on demand.
-class FaultyFiles final : public PassThroughFiles {
- public:
-  platform::FileHandle open_append(OleStringView path, std::int32_t* error) override;
-  void write(platform::FileHandle file, std::string_view bytes) override;
-  void close(platform::FileHandle file) override;
+struct FaultyFiles final : PassThroughFiles {
+  Handle open_append(OleStringView path, std::int32_t* error) override;
+  void write(Handle file, std::string_view bytes) override;
+  void close(Handle file) override;
 
   // Only files whose path holds this text fail (every file when empty).
   std::string only_paths_with;
   int opens_to_fail = 0;  // this many opens fail before they succeed again
-  bool fail_writes = false;
-  std::int32_t write_error = 57;  // 61: the disk is full
-  bool fail_closes = false;       // the file is closed, and the close reports 57
-  int open_attempts = 0;
+  // Whether writes fail, with `write_error` (61: the disk is full), and
+  // whether closes report 57 (the file is closed all the same).
+  bool fail_writes = false, fail_closes = false;
+  std::int32_t write_error = 57;
   int open_files = 0;
-
- private:
-  bool targeted(OleStringView path) const;
-  std::vector<platform::FileHandle> targeted_handles_;
+  std::set<Handle> targeted_;  // the open files that fail
 };
 
 // The trace library's surroundings, as a test sets them: the roaming folder
 // (nothing by default), events (one named in `existing_events` already
 // exists; with `events_available` false none can be had), window titles.
-class FakeEnvironment final : public platform::Environment {
- public:
+struct FakeEnvironment final : platform::Environment {
   std::optional<OleString> roaming_app_data_folder() override { return roaming; }
   std::intptr_t create_event(OleStringView name, bool* already_existed) override;
   void signal_event(std::intptr_t event) override { signalled.push_back(event); }
@@ -180,24 +178,17 @@ class FakeEnvironment final : public platform::Environment {
   std::set<OleString> existing_events;
   bool events_available = true;
   std::vector<OleString> created_events;  // handle n is created_events[n - 1]
-  std::vector<std::intptr_t> signalled;
-  std::vector<std::intptr_t> closed;
+  std::vector<std::intptr_t> signalled, closed;
   std::map<std::intptr_t, OleString> titles;
 };
 
 // One <error> record of the errors file, its fields in file order, values as
 // written (already encoded); an empty value is written as an empty element.
 struct ErrorRecord {
-  std::string firstOccurrence = "02/01/2026 09:05:03";  // the harness's clock
-  std::string severity = "2";
-  std::string displayedToUser = "N";
-  std::string errorNumber{};
-  std::string errorDescription{};
-  std::string component = own_component();
-  std::string module{};
-  std::string member{};
-  std::string lineNumber = "0";
-  std::string count = "1";
+  // firstOccurrence: the harness's clock.
+  std::string firstOccurrence = "02/01/2026 09:05:03", severity = "2", displayedToUser = "N",
+              errorNumber{}, errorDescription{}, component = own_component(), module{}, member{},
+              lineNumber = "0", count = "1";
 
   // The base name of this program's file, the component of its records.
   static std::string own_component();
@@ -215,6 +206,8 @@ std::vector<std::string> error_records_in(const std::string& file);
 class TraceHarness {
  public:
   TraceHarness();
+  // Runs init() at once; with `side_files` the folder is the side-file folder too.
+  explicit TraceHarness(std::int32_t trace_level, bool side_files = false);
   ~TraceHarness();
   // The same as clsStringList::Init with the harness's paths.
   void init(std::int32_t trace_level = 2);
@@ -224,11 +217,12 @@ class TraceHarness {
   OleString summary_log() const { return folder.file("summary.log"); }
   std::vector<std::string> detail_lines() const { return read_lines(detail_log()); }
   // The errors file of the detail log (in the log folder, which has no
-  // "\Logs"): as the trace names it, and as this system can open it.
-  OleString errors_file_as_logged() const {
-    return ole_path(folder.path()) + OLESTR("\\detailErrors.log");
-  }
+  // "\Logs").
   OleString errors_file() const { return folder.file("detailErrors.log"); }
+  // A file of the folder, through mask_lines ("PossibleErrors.log" and the like).
+  std::string masked(const std::string& name) const {
+    return mask_lines(read_file(folder.file(name)));
+  }
   // A detail-log line as the writer writes it with the harness's clock:
   // "MM-DD-YY HH:MM:SS.mmm" TAB component TAB source ": " text CR LF.
   std::string stamped(std::string_view source, std::string_view text) const;
@@ -243,9 +237,8 @@ class TraceHarness {
   std::vector<std::string> error_records() const;
   // How many boxes were shown whose text holds `text`.
   std::size_t shown(const std::string& text) const {
-    std::size_t n = 0;
-    for (const auto& box : boxes.boxes) n += box.text.find(text) != std::string::npos ? 1 : 0;
-    return n;
+    return std::count_if(boxes.boxes.begin(), boxes.boxes.end(),
+                         [&](auto& box) { return box.text.find(text) != std::string::npos; });
   }
 
   TempFolder folder;
@@ -253,9 +246,6 @@ class TraceHarness {
   RecordingDebugOutput debug_output;
   CountingScreen screen;
   RecordingMessageBoxes boxes;
-
- private:
-  static bool holds_line(const std::string& log, const std::string& line);
   platform::Clock::Override clock_override_;
   platform::DebugOutput::Override debug_override_;
   platform::Screen::Override screen_override_;

@@ -1,5 +1,5 @@
-// What the processes of the many-writers test write, shared by the writer
-// program and the test that checks the files afterwards.
+// What the processes of the many-writers test write, shared by the writers
+// (corvane_terminate_host) and the test that checks the files afterwards.
 #pragma once
 
 #include <string>

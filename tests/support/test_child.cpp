@@ -31,17 +31,13 @@ std::string own_file() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  {
-    std::ofstream ran(own_file() + ".ran", std::ios::binary);
-    for (int i = 1; i < argc; ++i) ran << argv[i] << (i + 1 < argc ? " " : "");
-    ran << "\n";
-  }
+  std::string arguments;
+  for (int i = 1; i < argc; ++i) arguments += std::string(i > 1 ? " " : "") + argv[i];
+  std::ofstream(own_file() + ".ran", std::ios::binary) << arguments << "\n";
   // Only an absolute path names the marker file: a command line such as
   // "PID=1 USERSHUTDOWN=False" must not leave files in the working folder.
-  if (argc >= 3 && std::filesystem::path(argv[2]).is_absolute()) {
-    std::ofstream marker(argv[2], std::ios::app | std::ios::binary);
-    for (int i = 1; i < argc; ++i) marker << argv[i] << (i + 1 < argc ? " " : "\n");
-  }
+  if (argc >= 3 && std::filesystem::path(argv[2]).is_absolute())
+    std::ofstream(argv[2], std::ios::app | std::ios::binary) << arguments << "\n";
   const long ms = argc >= 2 ? std::strtol(argv[1], nullptr, 10) : 0;
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
   return 0;

@@ -20,30 +20,31 @@
 
 namespace {
 
-std::string own_folder() {
+// A file beside this library, opened in `mode`.
+FILE* beside(const char* name, const char* mode) {
   std::string path;
 #ifdef _WIN32
   HMODULE self = nullptr;
   GetModuleHandleExA(
       GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-      reinterpret_cast<LPCSTR>(&own_folder), &self);
+      reinterpret_cast<LPCSTR>(&beside), &self);
   char buffer[MAX_PATH] = {};
   GetModuleFileNameA(self, buffer, MAX_PATH);
   path = buffer;
 #else
   Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&own_folder), &info) != 0 && info.dli_fname)
-    path = info.dli_fname;
+  if (dladdr(reinterpret_cast<void*>(&beside), &info) != 0 && info.dli_fname) path = info.dli_fname;
 #endif
   const std::size_t slash = path.find_last_of("\\/");
-  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+  return std::fopen(
+      ((slash == std::string::npos ? "." : path.substr(0, slash)) + "/" + name).c_str(), mode);
 }
 
 }  // namespace
 
 STAND_IN_EXPORT std::int32_t STAND_IN_CALL TerminateQuillon(const char* text, std::int32_t pid,
                                                             std::int32_t zero) {
-  if (FILE* f = std::fopen((own_folder() + "/TerminateQuillon.calls").c_str(), "ab")) {
+  if (FILE* f = beside("TerminateQuillon.calls", "ab")) {
     std::fprintf(f, "%s\t%d\t%d\n", text, static_cast<int>(pid), static_cast<int>(zero));
     std::fclose(f);
   }
@@ -51,13 +52,12 @@ STAND_IN_EXPORT std::int32_t STAND_IN_CALL TerminateQuillon(const char* text, st
 }
 
 STAND_IN_EXPORT std::int32_t STAND_IN_CALL CanRaiseEventOnCurrentSTAThread(std::int32_t argument) {
-  const std::string folder = own_folder();
-  if (FILE* f = std::fopen((folder + "/CanRaiseEvent.calls").c_str(), "ab")) {
+  if (FILE* f = beside("CanRaiseEvent.calls", "ab")) {
     std::fprintf(f, "%d\n", static_cast<int>(argument));
     std::fclose(f);
   }
   int answer = 1;
-  if (FILE* f = std::fopen((folder + "/CanRaiseEvent.answer").c_str(), "rb")) {
+  if (FILE* f = beside("CanRaiseEvent.answer", "rb")) {
     if (std::fscanf(f, "%d", &answer) != 1) answer = 1;
     std::fclose(f);
   }
