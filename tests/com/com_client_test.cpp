@@ -503,10 +503,36 @@ TEST(TypeLibrary, LibraryInterfaceClassAndAlias) {
       EXPECT_TRUE(IsEqualIID(a->guid, IID__clsStringList));
       referred->ReleaseTypeAttr(a);
     }
-    Bstr type_name;
-    ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, type_name.cell(), nullptr, nullptr, nullptr),
+    Bstr type_name, help;
+    ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, type_name.cell(), help.cell(), nullptr, nullptr),
               S_OK);
     EXPECT_EQ(std::wstring(type_name.view()), type);
+    EXPECT_GT(help.view().size(), 20u) << type_name.view().size();
+  }
+}
+
+// Object browsers show a line of help for the library and for every member.
+TEST(TypeLibrary, HelpForTheLibraryAndEveryMember) {
+  ComPtr<ITypeLib> library;
+  ASSERT_EQ(LoadTypeLibEx(dll_path().c_str(), REGKIND_NONE, &library), S_OK);
+  Bstr help;
+  ASSERT_EQ(library->GetDocumentation(-1, nullptr, help.cell(), nullptr, nullptr), S_OK);
+  EXPECT_GT(help.view().size(), 20u);
+  ComPtr<ITypeInfo> info;
+  ASSERT_EQ(library->GetTypeInfoOfGuid(IID__clsStringList, &info), S_OK);
+  TYPEATTR* attributes = nullptr;
+  ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+  const int members = attributes->cFuncs;
+  info->ReleaseTypeAttr(attributes);
+  EXPECT_EQ(members, 7 + 12);  // IDispatch's seven and the class's twelve
+  for (int i = 7; i < members; ++i) {
+    FUNCDESC* function = nullptr;
+    ASSERT_EQ(info->GetFuncDesc(i, &function), S_OK);
+    Bstr name, line;
+    EXPECT_EQ(info->GetDocumentation(function->memid, name.cell(), line.cell(), nullptr, nullptr),
+              S_OK);
+    info->ReleaseFuncDesc(function);
+    EXPECT_GT(line.view().size(), 20u) << i;
   }
 }
 
@@ -545,8 +571,13 @@ TEST(Dll, ResourcesAndRegistration) {
   ASSERT_NE(found, nullptr);
   const auto* fixed = reinterpret_cast<const VS_FIXEDFILEINFO*>(
       static_cast<const BYTE*>(LockResource(LoadResource(module, found))) + 40);
-  EXPECT_EQ(std::pair(fixed->dwSignature, fixed->dwFileVersionMS),
-            std::pair(0xFEEF04BDul, static_cast<DWORD>(MAKELONG(1, 4))));
+  // The product's version, from the project's VERSION file.
+  EXPECT_EQ(std::tuple(fixed->dwSignature, fixed->dwFileVersionMS, fixed->dwFileVersionLS,
+                       fixed->dwProductVersionMS),
+            std::tuple(0xFEEF04BDul,
+                       static_cast<DWORD>(MAKELONG(CORVANE_VERSION_MINOR, CORVANE_VERSION_MAJOR)),
+                       static_cast<DWORD>(MAKELONG(0, CORVANE_VERSION_PATCH)),
+                       static_cast<DWORD>(MAKELONG(CORVANE_VERSION_MINOR, CORVANE_VERSION_MAJOR))));
   Entry unregister = export_of(module, "DllUnregisterServer");
   Entry reregister = export_of(module, "DllRegisterServer");
   ASSERT_TRUE(unregister != nullptr && reregister != nullptr);
