@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 #include "automation/ole_types.h"
 
@@ -18,6 +19,13 @@ namespace corvane::platform {
 // 1 when `first` sorts before `second`, 2 when they are equal, 3 when it
 // sorts after; 0 when the comparison fails (CompareStringW's results).
 int compare_strings(OleStringView first, OleStringView second);
+
+// Appends the system's sort key of `text` for the comparison above to `key`:
+// bytes without a 0 among them, then one 0. Two texts compare as their keys
+// compare byte by byte (as unsigned bytes, the shorter first on a tie), which
+// the tests check against compare_strings for the text the lookups index.
+// False, with `key` as it was, when the system gives no key.
+bool append_sort_key(OleStringView text, std::vector<unsigned char>& key);
 
 // Lowercases `length` code units in place.
 void lowercase_in_place(OLECHAR* text, std::size_t length);

@@ -15,6 +15,7 @@
 namespace corvane::platform {
 namespace {
 
+using testing::kSortedWords;
 using testing::words;
 
 #ifndef _WIN32
@@ -67,19 +68,6 @@ TEST(Collation, LowercaseMapping) {
                 "ABC xyz 123 !? \u00c9T\u00c9 \u00c5SA \u00d8L \u00c6 \u03a3\u0410\u00df"))),
             "abc xyz 123 !? \u00e9t\u00e9 \u00e5sa \u00f8l \u00e6 \u03c3\u0430\u00df");
 }
-
-// Words in the order Windows' string sort gives them after lowercasing, one
-// word a line: punctuation and symbols (not ignored) before digits before
-// letters, accents after the plain letter. Each word sorts strictly before the
-// next, and the next after it.
-constexpr const char* kSortedWords =
-    "\n'a\n-\n-a\n \n\u00a0\n!\n#\n$\n%\n&\n(\n)\n*\n/\n@\n[\n\\\n^\n_\n`\n{\n|\n~"
-    "\n\u00a3\n\u00a5\n\u20ac\n+\n<\n=\n0\n00\n01\n1\n10\n11\n2\n9\na\n\u00e4\na''\na'b"
-    "\na-\na--\na-b\na-c\na b\na.b\na_b\na1\na10\na2\nab\nab-\nae\naf\n\u00e5sa\nb\nco-op"
-    "\ncoop\ncote\ncot\u00e9\nc\u00f4te\nc\u00f4t\u00e9\ne\n\u00e9\nf\nitem-1\nitem (1)"
-    "\nitem (10)\nitem 1\nitem 10\nitem 2\nitem.1\nitem_1\nnaive\nna\u00efve\nno\n\u00f1o\nnz"
-    "\no'brien\no'neil\nobrien\nol\n\u00f8l\nresume\nr\u00e9sum\u00e9\nss\nst\nx-ray\nx ray"
-    "\nx.ray\nxray\nz\nzebra\nzoe";
 
 TEST(Collation, StringSortOrderOfLowercasedWords) {
   const std::vector<OleString> sorted = words(kSortedWords, '\n');

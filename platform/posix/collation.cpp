@@ -84,6 +84,28 @@ int compare_strings(OleStringView first, OleStringView second) {
   }
 }
 
+bool append_sort_key(OleStringView text, std::vector<unsigned char>& key) {
+  UCollator* c = collator();
+  if (c == nullptr) return false;
+  const auto* source = reinterpret_cast<const UChar*>(text.data());
+  const auto length = static_cast<int32_t>(text.size());
+  const std::size_t start = key.size();
+  // Most keys fit in a few bytes a character; a longer one is asked again.
+  key.resize(start + 4 * text.size() + 16);
+  int32_t bytes = ucol_getSortKey(c, source, length, key.data() + start,
+                                  static_cast<int32_t>(key.size() - start));
+  if (bytes > static_cast<int32_t>(key.size() - start)) {
+    key.resize(start + static_cast<std::size_t>(bytes));
+    bytes = ucol_getSortKey(c, source, length, key.data() + start, bytes);
+  }
+  if (bytes <= 0) {
+    key.resize(start);
+    return false;
+  }
+  key.resize(start + static_cast<std::size_t>(bytes));
+  return true;
+}
+
 namespace {
 
 // The lowercase of the first 0x250 code points (Latin, its supplements and

@@ -10,6 +10,25 @@ int compare_strings(OleStringView first, OleStringView second) {
                         static_cast<int>(second.size()));
 }
 
+bool append_sort_key(OleStringView text, std::vector<unsigned char>& key) {
+  constexpr DWORD kFlags = LCMAP_SORTKEY | SORT_STRINGSORT;
+  // The system wants at least one character: the empty text is given as the
+  // empty terminated string.
+  const wchar_t* source = text.empty() ? L"" : text.data();
+  const int length = text.empty() ? -1 : static_cast<int>(text.size());
+  const int bytes = LCMapStringW(LOCALE_SYSTEM_DEFAULT, kFlags, source, length, nullptr, 0);
+  if (bytes <= 0) return false;
+  const std::size_t start = key.size();
+  key.resize(start + static_cast<std::size_t>(bytes));
+  // With LCMAP_SORTKEY the destination is a byte buffer of `bytes` bytes.
+  if (LCMapStringW(LOCALE_SYSTEM_DEFAULT, kFlags, source, length,
+                   reinterpret_cast<wchar_t*>(key.data() + start), bytes) != bytes) {
+    key.resize(start);
+    return false;
+  }
+  return true;
+}
+
 void lowercase_in_place(OLECHAR* text, std::size_t length) {
   if (length != 0) CharLowerBuffW(text, static_cast<DWORD>(length));
 }

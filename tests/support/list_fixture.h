@@ -68,6 +68,19 @@ inline std::int32_t prefix(clsStringList& list, const std::string& target) {
   return list.lfnMatchingPrefixLocation(from_utf8(target), 0);
 }
 
+// Words in the order Windows' string sort gives them after lowercasing, one
+// word a line: punctuation and symbols (not ignored) before digits before
+// letters, accents after the plain letter. Each word sorts strictly before the
+// next, and the next after it.
+inline constexpr const char* kSortedWords =
+    "\n'a\n-\n-a\n \n\u00a0\n!\n#\n$\n%\n&\n(\n)\n*\n/\n@\n[\n\\\n^\n_\n`\n{\n|\n~"
+    "\n\u00a3\n\u00a5\n\u20ac\n+\n<\n=\n0\n00\n01\n1\n10\n11\n2\n9\na\n\u00e4\na''\na'b"
+    "\na-\na--\na-b\na-c\na b\na.b\na_b\na1\na10\na2\nab\nab-\nae\naf\n\u00e5sa\nb\nco-op"
+    "\ncoop\ncote\ncot\u00e9\nc\u00f4te\nc\u00f4t\u00e9\ne\n\u00e9\nf\nitem-1\nitem (1)"
+    "\nitem (10)\nitem 1\nitem 10\nitem 2\nitem.1\nitem_1\nnaive\nna\u00efve\nno\n\u00f1o\nnz"
+    "\no'brien\no'neil\nobrien\nol\n\u00f8l\nresume\nr\u00e9sum\u00e9\nss\nst\nx-ray\nx ray"
+    "\nx.ray\nxray\nz\nzebra\nzoe";
+
 // A list under a harness that has run Init at trace level 2.
 class ListTest : public ::testing::Test {
  protected:
