@@ -4,9 +4,8 @@
 # 30 to 40 minutes), and under wine32 where the machine runs 32-bit programs
 # (CORVANE_SOAK_WIN32_CALLS per member, 20,000 by default); the sort keys
 # against the comparison on 100 million pairs, natively and under wine64;
-# the native tests
-# under valgrind memcheck; every fuzz target for CORVANE_SOAK_FUZZ_SECONDS
-# (300 by default). Prints "N passed, N failed" and exits non-zero on any
+# the native tests under valgrind memcheck; every fuzz target for
+# CORVANE_SOAK_FUZZ_SECONDS (300 by default). Prints "N passed, N failed" and exits non-zero on any
 # failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
