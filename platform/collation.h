@@ -27,6 +27,13 @@ int compare_strings(OleStringView first, OleStringView second);
 // False, with `key` as it was, when the system gives no key.
 bool append_sort_key(OleStringView text, std::vector<unsigned char>& key);
 
+// Whether comparing sort keys is cheaper than the comparison itself: on
+// Windows a comparison is a call into the system's locale tables, which a
+// key comparison (a memcmp) beats many times over; ICU's comparison has a
+// fast path for Latin text that keys do not beat, so on Linux keys are not
+// used for searching.
+bool sort_keys_pay_off();
+
 // Lowercases `length` code units in place.
 void lowercase_in_place(OLECHAR* text, std::size_t length);
 

@@ -7,6 +7,7 @@
 #include "platform/numbers.h"
 #include "string_list/clsStringList.h"
 #include "string_list/compare_text.h"
+#include "string_list/sort_keys.h"
 #include "trace/error_trap.h"
 #include "trace/summary_log.h"
 #include "trace/trace_log.h"
@@ -103,18 +104,30 @@ std::int32_t clsStringList::lfnMatchText(OleStringView sTarget) {
     // The entries already lowercased, when the list has them (see
     // lowercase_index); each probe otherwise lowercases its entry.
     const LowercaseIndex* lowered = lowercase_index();
+    // With the entries' sort keys, a probe compares the target's key, made
+    // once, with the entry's: the same answer as the comparison (see
+    // sort_keys.h) for a target of the blocks the keys were checked on.
+    const unsigned char* target_key = nullptr;
+    if (lowered != nullptr && lowered->has_keys() && in_latin_blocks(target.view())) {
+      m_targetKey.clear();
+      if (append_usable_sort_key(target.view(), m_targetKey)) target_key = m_targetKey.data();
+    }
     const std::int32_t first = lLow;
     while (lLow <= lHigh) {
       const std::int32_t lMid = binary_search_midpoint(lLow, lHigh);
       BSTR stored = list[lMid];
-      OleStringView probe;
-      if (lowered != nullptr) {
-        probe = (*lowered)[static_cast<std::size_t>(lMid - first)];
+      std::int16_t rc = 0;
+      const auto offset = static_cast<std::size_t>(lMid - first);
+      const unsigned char* probe_key = target_key != nullptr ? lowered->key(offset) : nullptr;
+      if (probe_key != nullptr) {
+        rc = static_cast<std::int16_t>(compare_sort_keys(target_key, probe_key));
+      } else if (lowered != nullptr) {
+        rc = static_cast<std::int16_t>(lfnCompareText(target.view(), (*lowered)[offset]));
       } else {
         prefetcher.next_probes(lLow, lMid, lHigh);
-        probe = entry.assign(bstr_view(stored));
+        rc = static_cast<std::int16_t>(
+            lfnCompareText(target.view(), entry.assign(bstr_view(stored))));
       }
-      const auto rc = static_cast<std::int16_t>(lfnCompareText(target.view(), probe));
       if (tracing) trace_probe(lMid, stored, rc);
       if (rc == 0) {
         result = lMid;

@@ -1,5 +1,6 @@
 #include "string_list/lowercase_index.h"
 
+#include <cstring>
 #include <limits>
 #include <new>
 
@@ -29,6 +30,18 @@ void LowercaseIndex::forget_storage() noexcept {
   std::vector<OLECHAR>().swap(text_);
   std::vector<Span>().swap(spans_);
   live_ = 0;
+  forget_keys();
+}
+
+void LowercaseIndex::forget_keys() noexcept {
+  std::vector<unsigned char>().swap(keys_);
+  std::vector<std::uint32_t>().swap(key_starts_);
+  live_key_bytes_ = 0;
+}
+
+std::size_t LowercaseIndex::memory_bytes() const {
+  return text_.capacity() * sizeof(OLECHAR) + spans_.capacity() * sizeof(Span) + keys_.capacity() +
+         key_starts_.capacity() * sizeof(std::uint32_t);
 }
 
 void LowercaseIndex::replace(std::size_t offset, OleStringView text) noexcept {
@@ -41,6 +54,11 @@ void LowercaseIndex::replace(std::size_t offset, OleStringView text) noexcept {
     if (text_.size() > 2 * live_ + 4096 || !append(text, &fresh)) {
       forget();
       return;
+    }
+    if (has_keys() && key_starts_[offset] != kNoKey) {
+      // Made again at the entry's next probe.
+      live_key_bytes_ -= key_length(offset);
+      key_starts_[offset] = kNoKey;
     }
   } catch (const std::bad_alloc&) {
     forget();
@@ -61,7 +79,37 @@ bool LowercaseIndex::build(const SAFEARRAY* list) {
   }
   text_.shrink_to_fit();
   live_ = text_.size();
+  // Keys, when wanted: none is made yet.
+  if (keys_wanted_) key_starts_.assign(count, kNoKey);
   return true;
+}
+
+std::size_t LowercaseIndex::key_length(std::size_t offset) const noexcept {
+  return std::strlen(reinterpret_cast<const char*>(keys_.data() + key_starts_[offset])) + 1;
+}
+
+const unsigned char* LowercaseIndex::key(std::size_t offset) const noexcept {
+  if (!has_keys()) return nullptr;
+  std::uint32_t& start = key_starts_[offset];
+  if (start == kNoKey) {
+    // Keys of replaced entries are left behind; once most of the block is,
+    // it is started afresh.
+    if (keys_.size() > 2 * live_key_bytes_ + 8192) {
+      keys_.clear();
+      key_starts_.assign(key_starts_.size(), kNoKey);
+      live_key_bytes_ = 0;
+    }
+    const std::size_t at = keys_.size();
+    if (at >= kNoKey / 2) return nullptr;
+    try {
+      if (!append_usable_sort_key((*this)[offset], keys_)) return nullptr;
+    } catch (const std::bad_alloc&) {
+      return nullptr;
+    }
+    start = static_cast<std::uint32_t>(at);
+    live_key_bytes_ += keys_.size() - at;
+  }
+  return keys_.data() + start;
 }
 
 bool LowercaseIndex::append(OleStringView text, Span* span) {

@@ -3,18 +3,27 @@
 // lowercasing each probe. Only lists whose every entry lowercases character
 // by character (the Latin blocks) are indexed: for them the lowercase of an
 // entry's first n characters is the first n characters of its lowercase, as
-// the prefix location needs.
+// the prefix location needs. When the system's sort keys can stand in for
+// its comparison (see sort_keys.h), the index also keeps the key of each
+// entry an exact search has probed, made at its first probe: a search touches
+// a few entries, and the same ones again near the middle, so a key is made
+// once and a large list costs nothing up front.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 #include "automation/ole_types.h"
+#include "string_list/sort_keys.h"
 
 namespace corvane {
 
 class LowercaseIndex {
  public:
+  // `keys`: whether the index is to keep sort keys (where they stand in for
+  // the comparison, see sort_keys.h).
+  explicit LowercaseIndex(bool keys = sort_keys_trusted()) : keys_wanted_(keys) {}
+
   // Whether the index holds the list `list` (one dimension); builds it on
   // the first question after a change. False for a list that cannot be
   // indexed, or when memory runs short: the caller then lowercases as it
@@ -30,6 +39,18 @@ class LowercaseIndex {
     return OleStringView(text_.empty() ? kNothing : text_.data() + s.start, s.length);
   }
   std::size_t count() const { return spans_.size(); }
+
+  // Whether the index keeps keys: the system's keys were found to agree with
+  // its comparison.
+  bool has_keys() const { return !key_starts_.empty(); }
+  // The sort key of the lowercased entry at `offset` (offset < count), made
+  // at the first question; null when the index keeps no keys or the key
+  // cannot be made (the caller then compares the texts). Valid until the
+  // next question.
+  const unsigned char* key(std::size_t offset) const noexcept;
+
+  // The bytes the index takes: lowercased text, keys and their offsets.
+  std::size_t memory_bytes() const;
 
   // The list was replaced or let go of: ask again before the next use.
   void forget() noexcept;
@@ -49,11 +70,21 @@ class LowercaseIndex {
   // Appends the lowercase of `text` to the block; false when a character lies
   // beyond the Latin blocks or the block would outgrow 32-bit offsets.
   bool append(OleStringView text, Span* span);
+  void forget_keys() noexcept;
+  // The bytes of entry `offset`'s key, its 0 included (the key is made).
+  std::size_t key_length(std::size_t offset) const noexcept;
 
+  bool keys_wanted_;
   State state_ = State::kUnknown;
   std::vector<OLECHAR> text_;
   std::vector<Span> spans_;
   std::size_t live_ = 0;  // characters of the block that entries still use
+  // The keys made so far, one after another in one block, and where each
+  // entry's starts (kNoKey until it is made). Mutable: made while searching.
+  static constexpr std::uint32_t kNoKey = UINT32_MAX;
+  mutable std::vector<unsigned char> keys_;
+  mutable std::vector<std::uint32_t> key_starts_;
+  mutable std::size_t live_key_bytes_ = 0;  // bytes of the block that entries still use
 };
 
 }  // namespace corvane

@@ -13,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/ensure-packages.sh g++ cmake ninja-build libgtest-dev googletest libicu-dev libbenchmark-dev clang-format \
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 libwine-dev wine64-tools xvfb xauth \
-  clang-16 libclang-rt-16-dev wine32:i386 locales
+  clang-16 libclang-rt-16-dev wine32:i386 locales wixl msitools zip unzip osslsigncode openssl
 tools/ensure-locale.sh de_DE.UTF-8
 export CORVANE_WERROR=ON
 
@@ -60,6 +60,12 @@ build() {
   cmake --preset "$1" >/dev/null && cmake --build --preset "$1"
 }
 
+# The release kit: packed from the Windows builds above, then installed,
+# used and removed under wine64 (tests/kit/install_test.sh).
+kit() {
+  tools/package.sh && tests/kit/install_test.sh
+}
+
 format() {
   clang-format --dry-run --Werror $(git ls-files '*.cpp' '*.h')
 }
@@ -98,6 +104,7 @@ case $probe in
   *) echo "== FAILED: win32: no 32-bit wine loader was installed"
      failed=$((failed + 1)) ;;
 esac
+stage "kit: package, install, use, remove" kit
 wait "$asan_job"
 echo "== native: ASan + UBSan (beside the wine stages)"
 cat "$asan_log"

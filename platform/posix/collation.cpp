@@ -84,6 +84,10 @@ int compare_strings(OleStringView first, OleStringView second) {
   }
 }
 
+bool sort_keys_pay_off() {
+  return false;
+}
+
 bool append_sort_key(OleStringView text, std::vector<unsigned char>& key) {
   UCollator* c = collator();
   if (c == nullptr) return false;

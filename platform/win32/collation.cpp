@@ -10,6 +10,10 @@ int compare_strings(OleStringView first, OleStringView second) {
                         static_cast<int>(second.size()));
 }
 
+bool sort_keys_pay_off() {
+  return true;
+}
+
 bool append_sort_key(OleStringView text, std::vector<unsigned char>& key) {
   constexpr DWORD kFlags = LCMAP_SORTKEY | SORT_STRINGSORT;
   // The system wants at least one character: the empty text is given as the

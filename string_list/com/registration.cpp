@@ -19,6 +19,7 @@
 #include <string>
 
 #include "CorvaneV10.h"
+#include "automation/bstr.h"
 #include "string_list/com/com_module.h"
 
 namespace corvane::com {
@@ -161,11 +162,24 @@ bool register_earlier_interface(const ClassesTree& tree) {
 }
 
 // The type library's keys written directly, where the system's registration
-// cannot write to the user's tree.
+// cannot write to the user's tree: the values it writes (the library's help
+// string, else its name, and its flags).
 bool write_type_library_keys(const ClassesTree& tree, const std::wstring& path) {
+  ITypeLib* library = nullptr;
+  if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library))) return false;
+  Bstr name, help;
+  library->GetDocumentation(-1, name.cell(), help.cell(), nullptr, nullptr);
+  TLIBATTR* attributes = nullptr;
+  unsigned flags = 0;
+  if (SUCCEEDED(library->GetLibAttr(&attributes))) {
+    flags = attributes->wLibFlags;
+    library->ReleaseTLibAttr(attributes);
+  }
+  library->Release();
   const std::wstring version = kLibraryVersionKey;
-  return tree.set(version, nullptr, L"CorvaneV10") &&
-         tree.set(version + L"\\FLAGS", nullptr, L"0") &&
+  return tree.set(version, nullptr,
+                  std::wstring(help.view().empty() ? name.view() : help.view())) &&
+         tree.set(version + L"\\FLAGS", nullptr, std::to_wstring(flags)) &&
          tree.set(version + L"\\HELPDIR", nullptr, folder_of(path)) &&
          tree.set(version + kPlatform, nullptr, path) &&
          register_interface(tree, kInterfaceKey, L"_clsStringList");
