@@ -128,17 +128,5 @@ TEST(SortKeys, OrderEveryPairAsTheComparisonDoes) {
   for (const std::string& line : disagreements) ADD_FAILURE() << line;
 }
 
-// A key ends in its one 0 and has no other; the empty text has a key too,
-// and it sorts first.
-TEST(SortKeys, KeysEndInTheirOnlyZero) {
-  for (const char* text : {"", "a", "A b-c", "\u00e6\u00df", "10 \u00bd"}) {
-    std::vector<unsigned char> key = {7};
-    ASSERT_TRUE(append_sort_key(from_utf8(text), key)) << text;
-    ASSERT_GE(key.size(), 2u);
-    EXPECT_EQ(std::count(key.begin() + 1, key.end(), 0), 1) << text;
-    EXPECT_EQ(key.back(), 0) << text;
-  }
-}
-
 }  // namespace
 }  // namespace corvane::platform

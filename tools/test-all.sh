@@ -5,7 +5,9 @@
 # 32-bit programs, the native tests under AddressSanitizer with
 # UndefinedBehaviorSanitizer (built and run beside the wine stages), every
 # fuzz target for a short bounded time (CORVANE_FUZZ_SECONDS each, 15 by
-# default) and the hostile COM client's short count. Warnings are errors. Prints each stage's duration and
+# default), the hostile COM client's short count, and the release kit
+# (packed, installed, used and removed under wine64, beside the fuzz
+# targets). Warnings are errors. Prints each stage's duration and
 # "N passed, N failed" at the end; exits non-zero on any failure.
 # The long runs (the hostile client's full count, valgrind, fuzzing for
 # minutes) are tools/soak.sh.
@@ -79,16 +81,42 @@ for preset in native win64 win32; do
   stage "$preset: build" build "$preset"
 done
 
-# The sanitizer build and its tests go on beside the wine stages, which keep
-# one core busy at most; their output is shown when they are done.
-asan_log=$(mktemp)
-(
-  started=$SECONDS
-  rc=0
-  tools/sanitize.sh asan >"$asan_log" 2>&1 || rc=$?
-  echo "$rc $((SECONDS - started))" >"$asan_log.result"
-) &
-asan_job=$!
+# beside_start NAME COMMAND...: runs a stage in the background, beside the
+# stages that follow; beside_finish NAME waits for it, shows its output and
+# counts it. Used for stages that keep one core busy at most while the
+# others leave one free.
+declare -A beside_jobs beside_logs
+beside_start() {
+  local name=$1 log
+  shift
+  log=$(mktemp)
+  (
+    started=$SECONDS
+    rc=0
+    "$@" >"$log" 2>&1 || rc=$?
+    echo "$rc $((SECONDS - started))" >"$log.result"
+  ) &
+  beside_jobs[$name]=$!
+  beside_logs[$name]=$log
+}
+beside_finish() {
+  local name=$1 log=${beside_logs[$1]} rc seconds
+  wait "${beside_jobs[$name]}" || true
+  echo "== $name (beside)"
+  cat "$log"
+  read -r rc seconds <"$log.result"
+  if [ "$rc" -eq 0 ]; then
+    passed=$((passed + 1))
+  else
+    echo "== FAILED: $name"
+    failed=$((failed + 1))
+  fi
+  durations+=("$(printf '%-34s %4d s' "$name (beside)" "$seconds")")
+  rm -f "$log" "$log.result"
+}
+
+# The sanitizer build and its tests go on beside the wine stages.
+beside_start "native: ASan + UBSan" tools/sanitize.sh asan
 
 ctest_stage "native: tests" native
 stage "native: tests under de_DE.UTF-8" german_locale
@@ -104,22 +132,15 @@ case $probe in
   *) echo "== FAILED: win32: no 32-bit wine loader was installed"
      failed=$((failed + 1)) ;;
 esac
-stage "kit: package, install, use, remove" kit
-wait "$asan_job"
-echo "== native: ASan + UBSan (beside the wine stages)"
-cat "$asan_log"
-read -r asan_rc asan_seconds <"$asan_log.result"
-if [ "$asan_rc" -eq 0 ]; then
-  passed=$((passed + 1))
-else
-  echo "== FAILED: native: ASan + UBSan"
-  failed=$((failed + 1))
-fi
-durations+=("$(printf '%-34s %4d s' "native: ASan + UBSan (beside)" "$asan_seconds")")
-rm -f "$asan_log" "$asan_log.result"
+beside_finish "native: ASan + UBSan"
+# The kit's test waits on wine's installer most of the time: it runs beside
+# the fuzz targets, which keep one core busy.
+beside_start "kit: package, install, use, remove" kit
 for target in $(sed -n 's/^foreach(target \(.*\))$/\1/p' fuzz/CMakeLists.txt); do
   stage "fuzz: $target" tools/fuzz.sh "${CORVANE_FUZZ_SECONDS:-15}" "$target"
 done
+
+beside_finish "kit: package, install, use, remove"
 
 echo "== durations"
 printf '   %s\n' "${durations[@]}"

@@ -1,7 +1,7 @@
 // A compiled client of Corvane.dll through the real COM boundary, for what
 // the class's own logic (tested natively) cannot show: creation and
 // interfaces, argument adaptation early- and late-bound, by-reference
-// parameters, error information, the type library, resources, registration,
+// parameters, error information, the type library, resources,
 // object lifetime and apartments. The DLL is registered in the test's wine
 // prefix before this runs; CORVANE_DLL names it.
 #include <gtest/gtest.h>
@@ -543,18 +543,9 @@ Entry export_of(HMODULE module, const char* name) {
   return reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-std::wstring value_of(const std::wstring& key, const wchar_t* name = nullptr) {
-  wchar_t data[512] = {};
-  DWORD size = sizeof data;
-  const LONG rc =
-      RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size);
-  return rc == ERROR_SUCCESS ? data : L"<missing>";
-}
-
-// The resources (the list of the class's interfaces, the type library, the
-// version), and the registration: unregistering removes exactly the keys that
-// registering writes.
-TEST(Dll, ResourcesAndRegistration) {
+// The resources: the list of the class's interfaces, the type library, the
+// version. (Registration: registration_test.cpp.)
+TEST(Dll, Resources) {
   HMODULE module = LoadLibraryW(dll_path().c_str());
   ASSERT_NE(module, nullptr);
   HRSRC found = FindResourceW(module, L"_IID_CLSSTRINGLIST", L"CUSTOM");
@@ -578,29 +569,6 @@ TEST(Dll, ResourcesAndRegistration) {
                        static_cast<DWORD>(MAKELONG(CORVANE_VERSION_MINOR, CORVANE_VERSION_MAJOR)),
                        static_cast<DWORD>(MAKELONG(0, CORVANE_VERSION_PATCH)),
                        static_cast<DWORD>(MAKELONG(CORVANE_VERSION_MINOR, CORVANE_VERSION_MAJOR))));
-  Entry unregister = export_of(module, "DllUnregisterServer");
-  Entry reregister = export_of(module, "DllRegisterServer");
-  ASSERT_TRUE(unregister != nullptr && reregister != nullptr);
-  const std::wstring cls = L"CLSID\\{4C80A6D8-AE04-4B5F-A6BD-281875877CCF}";
-  const std::wstring keys[] = {cls, L"CorvaneV10.clsStringList",
-                               L"TypeLib\\{489EA435-6CD9-4820-986B-7CBA9CC7E606}",
-                               L"Interface\\{6E971FC3-B191-4FA0-A578-72A13975EBB7}",
-                               L"Interface\\{6EC7F1C7-4D11-4436-91C7-AE494CBA446B}"};
-  auto exists = [](const std::wstring& key) {
-    HKEY h = nullptr;
-    return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) == 0 && !RegCloseKey(h);
-  };
-  for (bool registered : {false, true}) {
-    ASSERT_EQ(registered ? reregister() : unregister(), S_OK);
-    for (const auto& key : keys) EXPECT_EQ(exists(key), registered) << key.size();
-  }
-  EXPECT_EQ(value_of(cls + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
-  EXPECT_EQ(_wcsicmp(value_of(cls + L"\\InprocServer32").c_str(), dll_path().c_str()), 0);
-  EXPECT_EQ(value_of(cls + L"\\ProgID"), keys[1]);
-  EXPECT_EQ(value_of(keys[1] + L"\\CLSID"), cls.substr(6));
-  EXPECT_EQ(value_of(keys[1] + L"\\CurVer"), keys[1]);
-  EXPECT_EQ(value_of(keys[4] + L"\\Forward"), keys[3].substr(10));  // the earlier identity
-  EXPECT_TRUE(exists(keys[2] + L"\\4.1"));
   FreeLibrary(module);
 }
 

@@ -55,105 +55,20 @@ crlf_only() {
   [ -s "$1" ] && ! grep -q $'[^\r]$\|^$' "$1"
 }
 
-smaller_than() {
-  local size
-  size=$(stat -c %s "$1")
-  [ "$size" -lt "$2" ] || { echo "$1: $size bytes"; return 1; }
-}
-
-# pe_machine_is FILE x86|x64: the machine field of the PE header.
-pe_machine_is() {
-  local offset machine
-  offset=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
-  [ "$(od -An -c -j"$offset" -N4 "$1" | tr -d ' ')" = 'PE\0\0' ] || { echo "$1: no PE header"; return 1; }
-  machine=$(od -An -tx2 -j$((offset + 4)) -N2 "$1" | tr -d ' ')
-  case "$2:$machine" in
-    x86:014c | x64:8664) return 0 ;;
-    *) echo "$1: machine $machine"; return 1 ;;
-  esac
+# pe_format_is FILE x86|x64: the file's object format.
+pe_format_is() {
+  local want=pei-i386
+  [ "$2" = x64 ] && want=pei-x86-64
+  x86_64-w64-mingw32-objdump -f "$1" | grep -q "file format $want\$"
 }
 
 has_section() {
   x86_64-w64-mingw32-objdump -h "$1" | awk '{print $2}' | grep -qx -- "$2"
 }
 
-# debuglink_is DLL DEBUG_FILE: the DLL's .gnu_debuglink names DEBUG_FILE and
-# carries its CRC-32, as debuggers check it.
-debuglink_is() {
-  local link
-  link=$(mktemp)
-  x86_64-w64-mingw32-objcopy --dump-section .gnu_debuglink="$link" "$1" "$link.pe" || return 1
-  rm -f "$link.pe"
-  python3 - "$link" "$2" <<'EOF'
-import sys, zlib
-link = open(sys.argv[1], "rb").read()
-name = link[:link.index(b"\0")].decode()
-crc = int.from_bytes(link[-4:], "little")
-debug = sys.argv[2]
-want_crc = zlib.crc32(open(debug, "rb").read())
-if name != debug.rsplit("/", 1)[-1] or crc != want_crc:
-    sys.exit(f"debuglink {name} crc {crc:08x}, want {debug} crc {want_crc:08x}")
-EOF
-  local rc=$?
-  rm -f "$link"
-  return $rc
-}
-
-# version_resource_has DLL N.N.N: the fixed file and product versions are
-# N.N.N.x and the FileVersion text starts with N.N.N.
-version_resource_has() {
-  python3 - "$1" "$2" <<'EOF'
-import struct, sys
-data = open(sys.argv[1], "rb").read()
-major, minor, patch = (int(p) for p in sys.argv[2].split("."))
-at = data.find(struct.pack("<I", 0xFEEF04BD))
-if at < 0:
-    sys.exit("no fixed file information")
-file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<4I", data, at + 8)
-want_ms = major << 16 | minor
-for what, ms, ls in (("file", file_ms, file_ls), ("product", product_ms, product_ls)):
-    if ms != want_ms or ls >> 16 != patch:
-        sys.exit(f"{what} version {ms >> 16}.{ms & 0xffff}.{ls >> 16}.{ls & 0xffff}")
-text = "FileVersion\0".encode("utf-16-le")
-at = data.find(text)
-if at < 0:
-    sys.exit("no FileVersion text")
-value = data[at + len(text):at + len(text) + 64].decode("utf-16-le", "replace").lstrip("\0")
-if not value.startswith(sys.argv[2]):
-    sys.exit(f"FileVersion {value.split(chr(0))[0]!r}")
-EOF
-}
-
 msi_property() {
   msiinfo export "$1" Property | awk -F'\t' -v name="$2" '$1 == name {print $2}' | tr -d '\r'
 }
-
-msi_platform_is() {
-  local template
-  template=$(msiinfo suminfo "$1" | sed -n 's/^Template: \([^;]*\);.*/\1/p')
-  case "$2:$template" in
-    x86:Intel | x64:x64) return 0 ;;
-    *) echo "template $template"; return 1 ;;
-  esac
-}
-
-# shared_components MSI: the components both installers carry (same GUID in
-# both) with their attributes and registry rows.
-shared_components() {
-  local guids
-  msiinfo export "$1" Component | tr -d '\r' | awk -F'\t' 'NR > 3 {print $1 "\t" $2 "\t" $4 "\t" $6}' |
-    LC_ALL=C sort >"$work/components.$$"
-  guids=$(grep -F -f <(printf '%s\n' "${shared_guids[@]}") "$work/components.$$")
-  printf '%s\n' "$guids"
-  msiinfo export "$1" Registry | tr -d '\r' |
-    awk -F'\t' -v ids="$(cut -f1 <<<"$guids" | tr '\n' ' ')" \
-      'BEGIN {n = split(ids, a, " "); for (i = 1; i <= n; i++) keep[a[i]] = 1} keep[$6] {print}' |
-    LC_ALL=C sort
-  rm -f "$work/components.$$"
-}
-# The GUIDs of the components the two installers share.
-shared_guids=("{3E32E2CC-46C5-463B-8B36-FD66660EBA82}" "{049618A4-AB66-4AB6-B4E8-05ACB5C5D372}"
-  "{B212A7AE-C8AC-4380-9A13-E478E3A93BE7}")
 
 # newer_msi MSI OUT VERSION: a copy of the installer that stands for a later
 # release: VERSION as ProductVersion, a product and package code of its own,
