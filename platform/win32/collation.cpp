@@ -20,16 +20,27 @@ bool append_sort_key(OleStringView text, std::vector<unsigned char>& key) {
   // empty terminated string.
   const wchar_t* source = text.empty() ? L"" : text.data();
   const int length = text.empty() ? -1 : static_cast<int>(text.size());
-  const int bytes = LCMapStringW(LOCALE_SYSTEM_DEFAULT, kFlags, source, length, nullptr, 0);
-  if (bytes <= 0) return false;
   const std::size_t start = key.size();
-  key.resize(start + static_cast<std::size_t>(bytes));
-  // With LCMAP_SORTKEY the destination is a byte buffer of `bytes` bytes.
-  if (LCMapStringW(LOCALE_SYSTEM_DEFAULT, kFlags, source, length,
-                   reinterpret_cast<wchar_t*>(key.data() + start), bytes) != bytes) {
+  // One call into the system with room for most keys (about two bytes a
+  // character, a few for the levels); a longer key asks for its size first.
+  int room = static_cast<int>(std::min<std::size_t>(6 * text.size() + 32, 1 << 20));
+  key.resize(start + static_cast<std::size_t>(room));
+  // With LCMAP_SORTKEY the destination is a byte buffer of `room` bytes.
+  int bytes = LCMapStringW(LOCALE_SYSTEM_DEFAULT, kFlags, source, length,
+                           reinterpret_cast<wchar_t*>(key.data() + start), room);
+  if (bytes == 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+    room = LCMapStringW(LOCALE_SYSTEM_DEFAULT, kFlags, source, length, nullptr, 0);
+    if (room > 0) {
+      key.resize(start + static_cast<std::size_t>(room));
+      bytes = LCMapStringW(LOCALE_SYSTEM_DEFAULT, kFlags, source, length,
+                           reinterpret_cast<wchar_t*>(key.data() + start), room);
+    }
+  }
+  if (bytes <= 0) {
     key.resize(start);
     return false;
   }
+  key.resize(start + static_cast<std::size_t>(bytes));
   return true;
 }
 
