@@ -10,4 +10,9 @@ OleString file_base_name(OleStringView path) {
   return OleString(name);
 }
 
+OleString file_folder(OleStringView path) {
+  const std::size_t slash = path.find_last_of(OLESTR("\\/"));
+  return slash == OleStringView::npos ? OleString() : OleString(path.substr(0, slash));
+}
+
 }  // namespace corvane::platform

@@ -23,4 +23,7 @@ OleString module_file_path(HMODULE module);
 // The file name without folder and extension ("Corvane" for ...\Corvane.dll).
 OleString file_base_name(OleStringView path);
 
+// The folder of a path, without its last separator ("" when it has none).
+OleString file_folder(OleStringView path);
+
 }  // namespace corvane::platform

@@ -90,9 +90,8 @@ OleStringView LowercaseText::assign(OleStringView text) {
   }
   // Latin text is lowercased here, faster than the system does it and with
   // the same result; any other text by the system's mapping, all of it.
-  if (!lowercase_latin(text.data(), text.size(), out)) {
-    platform::lowercase_copy(text.data(), text.size(), out);
-  }
+  latin_ = lowercase_latin(text.data(), text.size(), out);
+  if (!latin_) platform::lowercase_copy(text.data(), text.size(), out);
   view_ = OleStringView(out, text.size());
   return view_;
 }

@@ -21,14 +21,6 @@ std::int32_t lfnCompareText(OleStringView sFirst, OleStringView sSecond);
 // them (`out` is then partly written).
 bool lowercase_latin(const OLECHAR* text, std::size_t length, OLECHAR* out);
 
-// Whether every character of `text` lies in the Latin blocks (U+0000 to U+024F).
-inline bool in_latin_blocks(OleStringView text) {
-  for (const OLECHAR c : text) {
-    if (c >= 0x250) return false;
-  }
-  return true;
-}
-
 // sum / 2 rounded to the nearest integer, halves to the even one.
 inline std::int64_t half_to_even(std::int64_t sum) {
   // sum / 2 is a whole number or lies halfway: a half goes to the even side.
@@ -92,11 +84,15 @@ class LowercaseText {
 
   OleStringView assign(OleStringView text);
   OleStringView view() const { return view_; }
+  // Whether the text lay in the Latin blocks (U+0000 to U+024F), so that its
+  // lowercase does too.
+  bool latin() const { return latin_; }
 
  private:
   std::array<OLECHAR, 256> inline_;  // filled before it is read
   OleString heap_;
   OleStringView view_;
+  bool latin_ = true;
 };
 
 }  // namespace corvane

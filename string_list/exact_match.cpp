@@ -108,7 +108,7 @@ std::int32_t clsStringList::lfnMatchText(OleStringView sTarget) {
     // once, with the entry's: the same answer as the comparison (see
     // sort_keys.h) for a target of the blocks the keys were checked on.
     const unsigned char* target_key = nullptr;
-    if (lowered != nullptr && lowered->has_keys() && in_latin_blocks(target.view())) {
+    if (lowered != nullptr && lowered->has_keys() && target.latin()) {
       m_targetKey.clear();
       if (append_usable_sort_key(target.view(), m_targetKey)) target_key = m_targetKey.data();
     }

@@ -133,9 +133,7 @@ OleString first_input_field(OleStringView text) {
 }  // namespace
 
 OleString component_folder() {
-  const OleString path = platform::ModuleInfo::current().own_file_path();
-  const std::size_t slash = path.find_last_of(OLESTR("\\/"));
-  return slash == OleString::npos ? OleString() : path.substr(0, slash);
+  return platform::file_folder(platform::ModuleInfo::current().own_file_path());
 }
 
 OleString AppPath() {

@@ -20,6 +20,7 @@
 
 #include "CorvaneV10.h"
 #include "automation/bstr.h"
+#include "platform/module_info.h"
 #include "string_list/com/com_module.h"
 
 namespace corvane::com {
@@ -96,7 +97,9 @@ class ClassesTree {
 
   void remove(const std::wstring& key) const { RegDeleteTreeW(root_, key.c_str()); }
 
-  // Removes `key` from the 32- and the 64-bit view of the tree.
+  // Removes `key` from the 32- and the 64-bit view of the tree (only from
+  // the machine's classes for the machine: HKEY_CLASSES_ROOT would reach a
+  // user's key of the same name too).
   void remove_in_every_view(const std::wstring& key) const {
     const HKEY base = per_user() ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
     for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
@@ -106,7 +109,6 @@ class ClassesTree {
         RegDeleteTreeW(classes.get(), key.c_str());
       }
     }
-    remove(key);
   }
 
   // Removes `key` when nothing is left under it (no subkey, no value).
@@ -127,12 +129,6 @@ class ClassesTree {
   RegKey user_classes_;
   HKEY root_ = nullptr;
 };
-
-// The folder of a file's path (without the last separator).
-std::wstring folder_of(const std::wstring& path) {
-  const auto cut = path.find_last_of(L"\\/");
-  return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut);
-}
 
 bool register_class(const ClassesTree& tree, const std::wstring& path) {
   const std::wstring cls = kClassKey;
@@ -180,7 +176,7 @@ bool write_type_library_keys(const ClassesTree& tree, const std::wstring& path) 
   return tree.set(version, nullptr,
                   std::wstring(help.view().empty() ? name.view() : help.view())) &&
          tree.set(version + L"\\FLAGS", nullptr, std::to_wstring(flags)) &&
-         tree.set(version + L"\\HELPDIR", nullptr, folder_of(path)) &&
+         tree.set(version + L"\\HELPDIR", nullptr, platform::file_folder(path)) &&
          tree.set(version + kPlatform, nullptr, path) &&
          register_interface(tree, kInterfaceKey, L"_clsStringList");
 }
