@@ -27,11 +27,12 @@ int compare_strings(OleStringView first, OleStringView second);
 // False, with `key` as it was, when the system gives no key.
 bool append_sort_key(OleStringView text, std::vector<unsigned char>& key);
 
-// Whether comparing sort keys is cheaper than the comparison itself: on
-// Windows a comparison is a call into the system's locale tables, which a
-// key comparison (a memcmp) beats many times over; ICU's comparison has a
-// fast path for Latin text that keys do not beat, so on Linux keys are not
-// used for searching.
+// Whether making a search target's sort key pays off against the
+// comparisons it saves: on Windows a comparison is a call into the system's
+// locale tables, which a key comparison (a memcmp) beats many times over, so
+// one key for about ten comparisons is a gain; ICU's comparison has a fast
+// path for Latin text, so on Linux a key made for one search costs more
+// than the comparisons it saves (the entries' keys, made once, still pay).
 bool sort_keys_pay_off();
 
 // Lowercases `length` code units in place.

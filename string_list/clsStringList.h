@@ -44,6 +44,13 @@ class clsStringList {
   // variant; the 16-bit -1 when no search ran (a target that is no number).
   Variant lfnMatch(OleStringView sTarget, bool bMatchAsLong = false);
 
+  // The bytes the searches' aids take (the lowercased entries, their sort
+  // keys and the table of their texts); 0 for a list that has none.
+  std::size_t search_aids_bytes() const {
+    const LowercaseIndex* index = lowercase_index();
+    return index != nullptr ? index->memory_bytes() : 0;
+  }
+
   // Prefix location: the first entry of the run that begins with the prefix
   // (ignoring case), else the last entry that sorts before it. CompareType
   // is accepted and ignored.

@@ -104,13 +104,12 @@ std::int32_t clsStringList::lfnMatchText(OleStringView sTarget) {
     // The entries already lowercased, when the list has them (see
     // lowercase_index); each probe otherwise lowercases its entry.
     const LowercaseIndex* lowered = lowercase_index();
-    // With the entries' sort keys, a probe compares the target's key, made
+    // With the entries' sort keys, a probe compares the target's key, taken
     // once, with the entry's: the same answer as the comparison (see
     // sort_keys.h) for a target of the blocks the keys were checked on.
     const unsigned char* target_key = nullptr;
-    if (lowered != nullptr && lowered->has_keys() && target.latin()) {
-      m_targetKey.clear();
-      if (append_usable_sort_key(target.view(), m_targetKey)) target_key = m_targetKey.data();
+    if (lowered != nullptr && target.latin() && lowered->target_key(target.view(), m_targetKey)) {
+      target_key = m_targetKey.data();
     }
     const std::int32_t first = lLow;
     while (lLow <= lHigh) {

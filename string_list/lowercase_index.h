@@ -8,9 +8,15 @@
 // entry an exact search has probed, made at its first probe: a search touches
 // a few entries, and the same ones again near the middle, so a key is made
 // once and a large list costs nothing up front.
+//
+// The index also finds an entry by its exact lowercased text (a hash table of
+// entry offsets): a search whose target is an entry of the list takes that
+// entry's key as its own, the same bytes the system would make for the same
+// text, and so makes no key of its own.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "automation/ole_types.h"
@@ -49,7 +55,18 @@ class LowercaseIndex {
   // next question.
   const unsigned char* key(std::size_t offset) const noexcept;
 
-  // The bytes the index takes: lowercased text, keys and their offsets.
+  // The offset of an entry whose lowercase is exactly `lowered`, if any.
+  std::optional<std::size_t> find(OleStringView lowered) const noexcept;
+
+  // Replaces `key` by the sort key of `lowered` (a lowercased text of the
+  // Latin blocks) for a search to compare with key(): an identical entry's
+  // key when the list has one, else the system's, where making a key pays
+  // off against the comparisons it saves. False when there is none: the
+  // search then compares the texts.
+  bool target_key(OleStringView lowered, std::vector<unsigned char>& key) const;
+
+  // The bytes the index takes: lowercased text, keys and their offsets, and
+  // the table of the exact texts.
   std::size_t memory_bytes() const;
 
   // The list was replaced or let go of: ask again before the next use.
@@ -73,6 +90,14 @@ class LowercaseIndex {
   void forget_keys() noexcept;
   // The bytes of entry `offset`'s key, its 0 included (the key is made).
   std::size_t key_length(std::size_t offset) const noexcept;
+  // Fills the table of exact texts afresh with every entry, at one and a
+  // half slots an entry.
+  void build_table();
+  // Where the lookup of `text` starts in the table.
+  std::size_t first_slot(OleStringView text) const noexcept;
+  // Enters entry `offset` under its present text; the table is built afresh
+  // when it grows past half full.
+  void enter(std::size_t offset);
 
   bool keys_wanted_;
   State state_ = State::kUnknown;
@@ -85,6 +110,12 @@ class LowercaseIndex {
   mutable std::vector<unsigned char> keys_;
   mutable std::vector<std::uint32_t> key_starts_;
   mutable std::size_t live_key_bytes_ = 0;  // bytes of the block that entries still use
+  // Open addressing on the lowercased text's hash: entry offsets, kNoEntry
+  // for a free slot. A replaced entry stays under its old text too; a lookup
+  // compares the texts, so such a slot never answers for the old text.
+  static constexpr std::uint32_t kNoEntry = UINT32_MAX;
+  std::vector<std::uint32_t> slots_;
+  std::size_t slots_used_ = 0;
 };
 
 }  // namespace corvane

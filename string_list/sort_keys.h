@@ -1,9 +1,10 @@
 // Sort keys in place of the comparison: an exact search compares the
 // system's sort keys of the lowercased entries, made once with the index,
 // against the key of its target, which costs little more than a memcmp
-// where the comparison costs a system call. Keys stand in only where they
-// answer as the comparison does: for texts of the Latin blocks, and only
-// when this process found the system's keys to agree with its comparison.
+// where the comparison costs a system call or a walk through the collation
+// tables. Keys stand in only where they answer as the comparison does: for
+// texts of the Latin blocks, and only when this process found the system's
+// keys to agree with its comparison.
 #pragma once
 
 #include <cstring>
@@ -13,11 +14,10 @@
 
 namespace corvane {
 
-// Whether keys are to stand in for the comparison: where they are cheaper
-// (platform::sort_keys_pay_off) and the system's keys order a built-in set
-// of words (punctuation, blanks, digits, accents, case, the letters that
-// expand) exactly as its comparison does, every pair of them. Asked of the
-// system once per process.
+// Whether keys may stand in for the comparison: the system's keys order a
+// built-in set of words (punctuation, blanks, digits, accents, case, the
+// letters that expand) exactly as its comparison does, every pair of them.
+// Asked of the system once per process.
 bool sort_keys_trusted();
 
 // -1, 0 or 1 as key `a` orders before, with or after key `b` (keys end in

@@ -4,7 +4,9 @@
 // the same as the answers on a list searched entry by entry (the large
 // sorted list of the lookup tests compares every entry).
 #include <algorithm>
+#include <optional>
 
+#include "platform/collation.h"
 #include "string_list/lowercase_index.h"
 #include "support/fake_list_box.h"
 
@@ -27,9 +29,10 @@ TEST(LowercaseIndex, CoversLatinListsOnly) {
 }
 
 // The index makes the entries' sort keys as they are asked for, in the order
-// of the comparison, and makes a replaced entry's again. (Searches use them
-// where they pay off: on Windows.)
-TEST(LowercaseIndex, MakesTheEntriesSortKeys) {
+// of the comparison, and makes a replaced entry's again; it finds an entry
+// by its exact lowercased text, whose key a target of that text takes: the
+// bytes the system makes for the text.
+TEST(LowercaseIndex, MakesTheEntriesSortKeysAndFindsThemByText) {
   std::vector<OleString> words;  // those of the Latin blocks
   for (OleString& word : testing::words(testing::kSortedWords, '\n')) {
     if (std::all_of(word.begin(), word.end(), [](OLECHAR c) { return c < 0x250; })) {
@@ -43,12 +46,43 @@ TEST(LowercaseIndex, MakesTheEntriesSortKeys) {
   auto key = [&](std::size_t i) {  // a copy: the next key may move the block
     return std::string(reinterpret_cast<const char*>(index.key(i)));
   };
-  for (std::size_t i = 1; i < words.size(); ++i) {
-    EXPECT_LT(key(i - 1), key(i)) << to_utf8(words[i]);
+  auto target_key = [&](OleStringView text) {
+    std::vector<unsigned char> bytes;
+    return index.target_key(platform::lowercase(text), bytes)
+               ? std::string(reinterpret_cast<const char*>(bytes.data()))
+               : std::string("none");
+  };
+  auto system_key = [](OleStringView text) {
+    std::vector<unsigned char> bytes;
+    return append_usable_sort_key(platform::lowercase(text), bytes)
+               ? std::string(reinterpret_cast<const char*>(bytes.data()))
+               : std::string("none");
+  };
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    if (i > 0) {
+      EXPECT_LT(key(i - 1), key(i)) << to_utf8(words[i]);
+    }
+    const std::optional<std::size_t> found = index.find(platform::lowercase(words[i]));
+    ASSERT_TRUE(found.has_value()) << to_utf8(words[i]);
+    EXPECT_EQ(index[*found], platform::lowercase(words[i]));
+    EXPECT_EQ(target_key(words[i]), system_key(words[i])) << to_utf8(words[i]);
   }
   const std::string first = key(0);
+  const OleString old_text = platform::lowercase(words[0]);
   index.replace(0, OLESTR("ZZZ"));
   EXPECT_GT(key(0), key(words.size() - 1));
+  EXPECT_EQ(index.find(OLESTR("zzz")), std::optional<std::size_t>(0));
+  EXPECT_EQ(index.find(old_text), std::nullopt);  // the entry's old text is gone
+  // Replacements past the table's room: it is built afresh and still finds
+  // every entry under its present text.
+  for (std::size_t round = 0; round < 3 * words.size(); ++round) {
+    index.replace(round % words.size(), round % 2 ? OLESTR("x") : words[round % words.size()]);
+  }
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const std::optional<std::size_t> found = index.find(index[i]);
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(index[*found], index[i]);
+  }
   index.replace(0, words[0]);
   EXPECT_EQ(key(0), first);
 }

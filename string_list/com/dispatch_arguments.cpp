@@ -4,62 +4,85 @@ namespace corvane::com {
 
 namespace {
 
-// The FUNCDESC of member `id` callable with `flags`, released by its owner.
-class FunctionDescription {
- public:
-  FunctionDescription(ITypeInfo* info, DISPID id, WORD flags) : info_(info) {
-    TYPEATTR* attributes = nullptr;
-    if (FAILED(info->GetTypeAttr(&attributes))) return;
-    const WORD count = attributes->cFuncs;
-    info->ReleaseTypeAttr(attributes);
-    for (UINT i = 0; i < count && desc_ == nullptr; ++i) {
-      FUNCDESC* candidate = nullptr;
-      if (FAILED(info->GetFuncDesc(i, &candidate))) continue;
-      if (candidate->memid == id && (candidate->invkind & flags) != 0) {
-        desc_ = candidate;
-      } else {
-        info->ReleaseFuncDesc(candidate);
-      }
-    }
-  }
-  FunctionDescription(const FunctionDescription&) = delete;
-  FunctionDescription& operator=(const FunctionDescription&) = delete;
-  ~FunctionDescription() {
-    if (desc_ != nullptr) info_->ReleaseFuncDesc(desc_);
-  }
-  const FUNCDESC* get() const { return desc_; }
-
- private:
-  ITypeInfo* info_;
-  FUNCDESC* desc_ = nullptr;
+// What the adaptation needs of one member's FUNCDESC.
+struct Function {
+  DISPID id = 0;
+  INVOKEKIND kinds{};
+  // The parameters a caller supplies (the return value excluded).
+  int caller_parameters = 0;
+  // Per parameter: the value type of an optional parameter without a
+  // recorded default and typed other than VARIANT, else VT_EMPTY.
+  std::vector<VARTYPE> optional_without_default;
+  // Per parameter: the value type behind a typed by-reference parameter
+  // (VT_BSTR for BSTR*), else VT_EMPTY.
+  std::vector<VARTYPE> by_reference;
 };
 
-// Whether parameter `p` is optional without a recorded default and typed
-// other than VARIANT, with the value type it expects.
-bool optional_without_default(const FUNCDESC* desc, int p, VARTYPE* type) {
-  const ELEMDESC& e = desc->lprgelemdescParam[p];
-  const USHORT flags = e.paramdesc.wParamFlags;
-  if ((flags & PARAMFLAG_FOPT) == 0 || (flags & PARAMFLAG_FHASDEFAULT) != 0) return false;
-  const TYPEDESC& t = e.tdesc;
-  *type = (t.vt == VT_PTR && t.lptdesc != nullptr) ? t.lptdesc->vt : t.vt;
-  return *type != VT_VARIANT;
+Function describe(const FUNCDESC& desc) {
+  Function f;
+  f.id = desc.memid;
+  f.kinds = desc.invkind;
+  f.caller_parameters = desc.cParams;
+  if (f.caller_parameters > 0 &&
+      (desc.lprgelemdescParam[f.caller_parameters - 1].paramdesc.wParamFlags & PARAMFLAG_FRETVAL) !=
+          0) {
+    --f.caller_parameters;
+  }
+  for (int p = 0; p < desc.cParams; ++p) {
+    const ELEMDESC& e = desc.lprgelemdescParam[p];
+    const TYPEDESC& t = e.tdesc;
+    const bool pointer = t.vt == VT_PTR && t.lptdesc != nullptr;
+    const VARTYPE value = pointer ? t.lptdesc->vt : t.vt;
+    const USHORT flags = e.paramdesc.wParamFlags;
+    const bool no_default = (flags & PARAMFLAG_FOPT) != 0 && (flags & PARAMFLAG_FHASDEFAULT) == 0;
+    f.optional_without_default.push_back(no_default && value != VT_VARIANT ? value
+                                                                           : VARTYPE{VT_EMPTY});
+    f.by_reference.push_back(pointer && value != VT_VARIANT ? value : VARTYPE{VT_EMPTY});
+  }
+  return f;
 }
 
-// The number of parameters a caller supplies (the return value excluded).
-int caller_parameters(const FUNCDESC* desc) {
-  int n = desc->cParams;
-  if (n > 0 && (desc->lprgelemdescParam[n - 1].paramdesc.wParamFlags & PARAMFLAG_FRETVAL) != 0) --n;
-  return n;
+// Every member of the interface, in the type information's order.
+std::vector<Function> describe_all(ITypeInfo* info) {
+  std::vector<Function> all;
+  TYPEATTR* attributes = nullptr;
+  if (FAILED(info->GetTypeAttr(&attributes))) return all;
+  const WORD count = attributes->cFuncs;
+  info->ReleaseTypeAttr(attributes);
+  for (UINT i = 0; i < count; ++i) {
+    FUNCDESC* desc = nullptr;
+    if (FAILED(info->GetFuncDesc(i, &desc))) continue;
+    all.push_back(describe(*desc));
+    info->ReleaseFuncDesc(desc);
+  }
+  return all;
 }
 
-// The value type behind a by-reference parameter (VT_BSTR for BSTR*), or
-// VT_EMPTY when the parameter is not a typed by-reference one.
-VARTYPE by_reference_type(const FUNCDESC* desc, int parameter) {
-  if (parameter < 0 || parameter >= desc->cParams) return VT_EMPTY;
-  const TYPEDESC& type = desc->lprgelemdescParam[parameter].tdesc;
-  if (type.vt != VT_PTR || type.lptdesc == nullptr) return VT_EMPTY;
-  const VARTYPE target = type.lptdesc->vt;
-  return target == VT_VARIANT ? static_cast<VARTYPE>(VT_EMPTY) : target;
+// The members of the type information the calls come with, read once: the
+// interface's type information never changes, and reading a FUNCDESC copies
+// it each time.
+const std::vector<Function>& members_of(ITypeInfo* info, std::vector<Function>& scratch) {
+  struct Described {
+    ITypeInfo* info;
+    std::vector<Function> members;
+  };
+  static const Described first{info, describe_all(info)};
+  if (first.info == info && !first.members.empty()) return first.members;
+  scratch = describe_all(info);
+  return scratch;
+}
+
+// The first member `id` callable with `flags`, as the dispatcher finds it.
+const Function* find_member(const std::vector<Function>& members, DISPID id, WORD flags) {
+  for (const Function& f : members) {
+    if (f.id == id && (f.kinds & flags) != 0) return &f;
+  }
+  return nullptr;
+}
+
+VARTYPE by_reference_type(const Function& f, int parameter) {
+  if (parameter < 0 || parameter >= static_cast<int>(f.by_reference.size())) return VT_EMPTY;
+  return f.by_reference[static_cast<std::size_t>(parameter)];
 }
 
 }  // namespace
@@ -80,16 +103,16 @@ int DispatchArguments::first_null_reference(const DISPPARAMS* params) {
 DispatchArguments::DispatchArguments(ITypeInfo* vtable, DISPID id, WORD flags, DISPPARAMS* params)
     : params_(params) {
   if (params == nullptr) return;
-  FunctionDescription function(vtable, id, flags);
-  const FUNCDESC* desc = function.get();
+  std::vector<Function> scratch;
+  const Function* desc = find_member(members_of(vtable, scratch), id, flags);
   if (desc == nullptr) return;
 
   // Trailing optional parameters without a default that the caller left out.
   std::vector<VARTYPE> omitted;
   if (params->cNamedArgs == 0) {
-    for (int p = static_cast<int>(params->cArgs); p < caller_parameters(desc); ++p) {
-      VARTYPE type = VT_EMPTY;
-      if (!optional_without_default(desc, p, &type)) break;
+    for (int p = static_cast<int>(params->cArgs); p < desc->caller_parameters; ++p) {
+      const VARTYPE type = desc->optional_without_default[static_cast<std::size_t>(p)];
+      if (type == VT_EMPTY) break;
       omitted.push_back(type);
     }
   }
@@ -120,7 +143,7 @@ DispatchArguments::DispatchArguments(ITypeInfo* vtable, DISPID id, WORD flags, D
     const int parameter = i < params->cNamedArgs && params->rgdispidNamedArgs != nullptr
                               ? params->rgdispidNamedArgs[i]
                               : static_cast<int>(params->cArgs - 1 - i);
-    const VARTYPE wanted = by_reference_type(desc, parameter);
+    const VARTYPE wanted = by_reference_type(*desc, parameter);
     // The same chain the members follow (a cycle ends after a few steps).
     VARIANT* variable = const_cast<VARIANT*>(&dereferenced(*argument.pvarVal));
     if (wanted == VT_EMPTY) continue;
