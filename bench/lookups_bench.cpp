@@ -157,9 +157,7 @@ void BM_lower_bound(benchmark::State& state) {
 // The prefix location on the same list, each entry in turn as the prefix.
 void BM_lfnMatchingPrefixLocation(benchmark::State& state) {
   const auto& words = sorted_words(static_cast<std::size_t>(state.range(0)));
-  corvane::clsStringList list;
-  list.Init(OLESTR(""), OLESTR(""), OLESTR(""), 2);
-  fill(list, words);
+  corvane::clsStringList& list = warm_list(words).list;  // the list lfnMatch searches
   Walk walk(words.size());
   const long before = allocation_count();
   for (auto _ : state) {

@@ -118,7 +118,7 @@ class clsStringList {
   std::vector<SafeArrayPtr> m_retiredLists;
   // Built on the first text search of a list, forgotten when the list goes.
   mutable LowercaseIndex m_lowercaseIndex;
-  // The sort key of an exact search's target, its storage kept from one
+  // The sort key of a search's target, its storage kept from one
   // search to the next.
   std::vector<unsigned char> m_targetKey;
   mutable bool m_bDescriptorHandedOut = false;

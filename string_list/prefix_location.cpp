@@ -8,6 +8,7 @@
 #include "automation/safe_array.h"
 #include "string_list/clsStringList.h"
 #include "string_list/compare_text.h"
+#include "string_list/sort_keys.h"
 #include "trace/error_trap.h"
 
 namespace corvane {
@@ -50,17 +51,32 @@ std::int32_t clsStringList::lfnMatchingPrefixLocation(OleStringView sTargetPrefi
       return;  // no list: 0, without a message
     }
     std::int32_t lHigh = array_upper_bound(m_sStringList);
+    const std::int32_t first = lLow;
     const std::size_t n = sTargetPrefix.size();
     const LowercaseText target(sTargetPrefix);
     LowercaseText head;
     const LowercaseIndex* lowered = lowercase_index();
     const ProbePrefetcher prefetcher(lowered == nullptr ? m_sStringList : nullptr);
+    // An entry no longer than the prefix is its own head: a probe of such an
+    // entry compares the prefix's sort key with the entry's (see exact_match).
+    const unsigned char* target_key = nullptr;
+    if (lowered != nullptr && target.latin() && lowered->target_key(target.view(), m_targetKey)) {
+      target_key = m_targetKey.data();
+    }
     std::int32_t lMid = 0;
     std::optional<std::int32_t> last_rc;
     while (lLow <= lHigh) {
       lMid = binary_search_midpoint(lLow, lHigh);
       prefetcher.next_probes(lLow, lMid, lHigh);
-      const std::int32_t rc = lfnCompareText(target.view(), head_of_entry(lMid, n, lowered, head));
+      const unsigned char* probe_key = nullptr;
+      if (target_key != nullptr) {
+        const auto offset = static_cast<std::size_t>(lMid - first);
+        if ((*lowered)[offset].size() <= n) probe_key = lowered->key(offset);
+      }
+      const std::int32_t rc =
+          probe_key != nullptr
+              ? compare_sort_keys(target_key, probe_key)
+              : lfnCompareText(target.view(), head_of_entry(lMid, n, lowered, head));
       last_rc = rc;
       if (rc == 0) break;
       if (rc < 0) {

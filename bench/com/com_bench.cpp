@@ -285,9 +285,9 @@ void search_aids(std::size_t size) {
   for (const corvane::OleString& item : items) {
     if (list.lfnMatch(item).get().vt != VT_I4) fail("lfnMatch in process", E_FAIL);
   }
-  g_rows.push_back({"search aids / list text (" + kWine + ", bytes)", std::to_string(words.size()),
-                    static_cast<double>(list.search_aids_bytes()) / text_bytes, "", 0, 3,
-                    "aids/text"});
+  g_rows.push_back(
+      {"search aids / list text in bytes (" + kWine + ")", std::to_string(words.size()),
+       static_cast<double>(list.search_aids_bytes()) / text_bytes, "", 0, 3, "aids/text"});
 }
 
 void lookups(std::size_t size, double target) {
@@ -381,7 +381,7 @@ void lookups(std::size_t size, double target) {
     std::fprintf(stderr, "Scripting.Dictionary has no dual interface: no early-bound Exists\n");
   }
   g_rows.push_back(
-      {"COM early-bound lfnMatch, first lookup of each entry", sz, first_lookup_ns, "", 0, 0});
+      {"COM early-bound lfnMatch: first lookup of each entry", sz, first_lookup_ns, "", 0, 0});
   timing("lfnMatch early-bound", n, ns[0]);
   timing("lfnMatch late-bound", n, ns[1]);
   timing("Dictionary.Exists late-bound", n, ns[2]);
