@@ -13,8 +13,8 @@
 #include "automation/safe_array.h"
 #include "automation/variant.h"
 #include "automation/vb_text.h"
-#include "tools/report/report_command.h"
 #include "string_list/clsStringList.h"
+#include "tools/report/report_command.h"
 #include "trace/summary_log.h"
 
 namespace {

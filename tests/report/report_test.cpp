@@ -3,12 +3,12 @@
 // session statistics, where the files are looked for, and the grouping.
 #include <gtest/gtest.h>
 
+#include "support/log_capture.h"
 #include "tools/report/error_table.h"
 #include "tools/report/log_folder.h"
 #include "tools/report/model.h"
 #include "tools/report/session_stats.h"
 #include "tools/report/summary_log.h"
-#include "support/log_capture.h"
 
 namespace corvane::report {
 namespace {
