@@ -14,6 +14,7 @@
 #include "automation/variant.h"
 #include "automation/vb_text.h"
 #include "string_list/clsStringList.h"
+#include "tools/report/report_command.h"
 #include "trace/summary_log.h"
 
 namespace {
@@ -23,6 +24,7 @@ constexpr const char* kUsage = R"usage(usage: corvane [options] [LIST_FILE]
        corvane prefix PREFIX [options] [LIST_FILE]
        corvane describe TEXT [--with-code] [options] [LIST_FILE]
        corvane stats --log-dir DIR
+       corvane report LOGDIR [-o FILE]
 
 Loads LIST_FILE (one entry a line, UTF-8; standard input when it is missing
 or '-') into a string list object, calls its Init with the log options below,
@@ -44,6 +46,11 @@ applies every --replace in order, then:
   stats         prints the session statistics kept in DIR\Session.ini
                 (section SessionStats), one Key=Value line per field; reads
                 no list
+  report        writes one self-contained HTML page (LOGDIR/report.html or
+                FILE) of the log folder LOGDIR (the folder of Logs and Errors,
+                the Logs folder, or a folder holding the files): the errors
+                grouped by source and number, the session statistics, the
+                errors over time; reads no list
 
 options:
   --detail-log FILE     detail log the trace library writes (Init's sGlobalLog)
@@ -152,6 +159,9 @@ corvane::Variant as_string_array(const std::vector<std::string>& lines) {
 
 int main(int argc, char** argv) {
   using namespace corvane;
+  if (argc >= 2 && std::string(argv[1]) == "report") {
+    return report::report_command({argv + 2, argv + argc}, std::cout, std::cerr);
+  }
   Options options;
   if (const int code = parse(argc, argv, &options); code != 0) {
     if (code > 0) std::cerr << "corvane: bad arguments\n\n" << kUsage;

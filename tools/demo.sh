@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job: builds the corvane host and runs it on a sample list at trace
-# level 4, then shows the list it read back and the detail log it wrote.
+# level 4, then shows the list it read back and the detail log it wrote, and
+# writes the HTML report of the log folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/ensure-packages.sh g++ cmake ninja-build libgtest-dev libicu-dev
@@ -13,3 +14,5 @@ build/native/bin/corvane --detail-log "$logs/detail.log" --summary-log "$logs/su
   tools/sample_list.txt
 echo "== detail log $logs/detail.log"
 cat "$logs/detail.log"
+echo "== report of $logs (the out-of-range replacement is its error)"
+build/native/bin/corvane report "$logs"
