@@ -14,6 +14,7 @@
 #include "automation/variant.h"
 #include "automation/vb_text.h"
 #include "string_list/clsStringList.h"
+#include "tools/viewer/view_command.h"
 #include "trace/summary_log.h"
 
 namespace {
@@ -23,6 +24,7 @@ constexpr const char* kUsage = R"usage(usage: corvane [options] [LIST_FILE]
        corvane prefix PREFIX [options] [LIST_FILE]
        corvane describe TEXT [--with-code] [options] [LIST_FILE]
        corvane stats --log-dir DIR
+       corvane view [--output FILE] [--filter TEXT] | --close
 
 Loads LIST_FILE (one entry a line, UTF-8; standard input when it is missing
 or '-') into a string list object, calls its Init with the log options below,
@@ -44,6 +46,8 @@ applies every --replace in order, then:
   stats         prints the session statistics kept in DIR\Session.ini
                 (section SessionStats), one Key=Value line per field; reads
                 no list
+  view          the suite's trace viewer: shows what components forward to
+                it (corvane view --help)
 
 options:
   --detail-log FILE     detail log the trace library writes (Init's sGlobalLog)
@@ -152,6 +156,7 @@ corvane::Variant as_string_array(const std::vector<std::string>& lines) {
 
 int main(int argc, char** argv) {
   using namespace corvane;
+  if (argc > 1 && std::string(argv[1]) == "view") return viewer::view_command(argc - 2, argv + 2);
   Options options;
   if (const int code = parse(argc, argv, &options); code != 0) {
     if (code > 0) std::cerr << "corvane: bad arguments\n\n" << kUsage;
