@@ -3,13 +3,15 @@
 // lpData, cbData without the NUL, a flag in wParam).
 //
 // On Linux a viewer is a Unix socket named after its title in the user's
-// runtime folder ($XDG_RUNTIME_DIR/corvane-viewers/<title>, else /tmp/...);
+// runtime folder (viewer_socket_path: $XDG_RUNTIME_DIR/corvane-viewers-<uid>/
+// <title>, else under /tmp);
 // a record is sent as the 32-bit kind, cbData and wParam (little-endian),
 // then the bytes and the NUL, and the sender waits for one byte back, as
 // SendMessage waits for the window to handle the message.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "automation/ole_types.h"
@@ -30,5 +32,13 @@ class TraceViewer : public Replaceable<TraceViewer> {
 
   static TraceViewer& system();
 };
+
+#ifndef _WIN32
+// The folder of the viewers' sockets: $XDG_RUNTIME_DIR/corvane-viewers-<uid>,
+// or /tmp/corvane-viewers-<uid> when the variable is unset or empty.
+std::string viewer_socket_folder();
+// The socket of the viewer titled `title` (UTF-8) in that folder.
+std::string viewer_socket_path(OleStringView title);
+#endif
 
 }  // namespace corvane::platform

@@ -15,6 +15,7 @@
 #include "automation/vb_text.h"
 #include "string_list/clsStringList.h"
 #include "tools/report/report_command.h"
+#include "tools/viewer/view_command.h"
 #include "trace/summary_log.h"
 
 namespace {
@@ -25,6 +26,7 @@ constexpr const char* kUsage = R"usage(usage: corvane [options] [LIST_FILE]
        corvane describe TEXT [--with-code] [options] [LIST_FILE]
        corvane stats --log-dir DIR
        corvane report LOGDIR [-o FILE]
+       corvane view [--output FILE] [--filter TEXT] | --close
 
 Loads LIST_FILE (one entry a line, UTF-8; standard input when it is missing
 or '-') into a string list object, calls its Init with the log options below,
@@ -51,6 +53,8 @@ applies every --replace in order, then:
                 the Logs folder, or a folder holding the files): the errors
                 grouped by source and number, the session statistics, the
                 errors over time; reads no list
+  view          the suite's trace viewer: shows what components forward to
+                it (corvane view --help)
 
 options:
   --detail-log FILE     detail log the trace library writes (Init's sGlobalLog)
@@ -162,6 +166,7 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::string(argv[1]) == "report") {
     return report::report_command({argv + 2, argv + argc}, std::cout, std::cerr);
   }
+  if (argc > 1 && std::string(argv[1]) == "view") return viewer::view_command(argc - 2, argv + 2);
   Options options;
   if (const int code = parse(argc, argv, &options); code != 0) {
     if (code > 0) std::cerr << "corvane: bad arguments\n\n" << kUsage;

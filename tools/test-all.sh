@@ -14,7 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/ensure-packages.sh g++ cmake ninja-build libgtest-dev googletest libicu-dev libbenchmark-dev clang-format \
-  g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 libwine-dev wine64-tools xvfb xauth \
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 libwine-dev wine64-tools xvfb xauth imagemagick \
   clang-16 libclang-rt-16-dev wine32:i386 locales wixl msitools zip unzip osslsigncode openssl \
   chromium fonts-dejavu-core
 tools/ensure-locale.sh de_DE.UTF-8

@@ -18,12 +18,6 @@ namespace corvane::platform {
 
 namespace {
 
-std::string viewer_folder() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  std::string folder = (runtime != nullptr && *runtime != '\0') ? runtime : "/tmp";
-  return folder + "/corvane-viewers-" + std::to_string(::getuid());
-}
-
 bool is_socket(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
@@ -32,7 +26,7 @@ bool is_socket(const std::string& path) {
 class PosixTraceViewer final : public TraceViewer {
  public:
   std::intptr_t find_window(OleStringView title) override {
-    const std::string path = viewer_folder() + "/" + to_utf8(title);
+    const std::string path = viewer_socket_path(title);
     if (!is_socket(path)) return 0;
     std::lock_guard<std::mutex> lock(mutex_);
     for (std::size_t i = 0; i < paths_.size(); ++i) {
@@ -83,6 +77,16 @@ class PosixTraceViewer final : public TraceViewer {
 };
 
 }  // namespace
+
+std::string viewer_socket_folder() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  std::string folder = (runtime != nullptr && *runtime != '\0') ? runtime : "/tmp";
+  return folder + "/corvane-viewers-" + std::to_string(::getuid());
+}
+
+std::string viewer_socket_path(OleStringView title) {
+  return viewer_socket_folder() + "/" + to_utf8(title);
+}
 
 TraceViewer& TraceViewer::system() {
   static PosixTraceViewer viewer;
