@@ -61,7 +61,7 @@ Report build_report(const std::filesystem::path& folder) {
     std::vector<SummaryLine> read = read_summary_log(read_file_bytes(file));
     std::move(read.begin(), read.end(), std::back_inserter(r.summary));
   }
-  if (r.files.session_ini) r.stats = read_session_stats(read_file_bytes(*r.files.session_ini));
+  if (r.files.session_ini) r.stats = read_session_stats(*r.files.session_ini);
   for (const ErrorEntry& e : r.entries) {
     r.errors += e.count_number();
     if (e.severity_number() == 1) r.severity1 += e.count_number();

@@ -2,8 +2,8 @@
 // Session.ini.
 #pragma once
 
+#include <filesystem>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace corvane::report {
@@ -13,10 +13,9 @@ struct SessionStat {
   bool counter = false;  // one of the fields the component counts in
 };
 
-// The library's fields in their order (names as the library writes them,
-// empty values for fields the file lacks), then any other keys of the section
-// in file order. Keys and the section name are matched without regard to
-// case; the first of two equal keys counts, as the profile functions read it.
-std::vector<SessionStat> read_session_stats(std::string_view ini_bytes);
+// The library's fields in their order, named as the library writes them,
+// read from `ini` as the library reads them (the system's profile functions):
+// empty values for fields the file lacks.
+std::vector<SessionStat> read_session_stats(const std::filesystem::path& ini);
 
 }  // namespace corvane::report
