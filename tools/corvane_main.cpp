@@ -163,10 +163,15 @@ corvane::Variant as_string_array(const std::vector<std::string>& lines) {
 
 int main(int argc, char** argv) {
   using namespace corvane;
-  if (argc >= 2 && std::string(argv[1]) == "report") {
-    return report::report_command({argv + 2, argv + argc}, std::cout, std::cerr);
+  try {
+    if (argc >= 2 && std::string(argv[1]) == "report") {
+      return report::report_command({argv + 2, argv + argc}, std::cout, std::cerr);
+    }
+    if (argc > 1 && std::string(argv[1]) == "view") return viewer::view_command(argc - 2, argv + 2);
+  } catch (const std::exception& e) {  // a folder that cannot be read, memory
+    std::cerr << "corvane: " << e.what() << '\n';
+    return 1;
   }
-  if (argc > 1 && std::string(argv[1]) == "view") return viewer::view_command(argc - 2, argv + 2);
   Options options;
   if (const int code = parse(argc, argv, &options); code != 0) {
     if (code > 0) std::cerr << "corvane: bad arguments\n\n" << kUsage;
