@@ -4,7 +4,7 @@
 # wine64, the 32-bit product build under wine32 where this machine can run
 # 32-bit programs, the native tests under AddressSanitizer with
 # UndefinedBehaviorSanitizer (built and run beside the wine stages), every
-# fuzz target for a short bounded time (CORVANE_FUZZ_SECONDS each, 15 by
+# fuzz target for a short bounded time (CORVANE_FUZZ_SECONDS each, 10 by
 # default), the hostile COM client's short count, and the release kit
 # (packed, installed, used and removed under wine64, beside the fuzz
 # targets). Warnings are errors. Prints each stage's duration and
@@ -138,7 +138,7 @@ beside_finish "native: ASan + UBSan"
 # the fuzz targets, which keep one core busy.
 beside_start "kit: package, install, use, remove" kit
 for target in $(sed -n 's/^foreach(target \(.*\))$/\1/p' fuzz/CMakeLists.txt); do
-  stage "fuzz: $target" tools/fuzz.sh "${CORVANE_FUZZ_SECONDS:-15}" "$target"
+  stage "fuzz: $target" tools/fuzz.sh "${CORVANE_FUZZ_SECONDS:-10}" "$target"
 done
 
 beside_finish "kit: package, install, use, remove"
