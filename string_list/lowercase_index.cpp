@@ -136,15 +136,14 @@ void LowercaseIndex::enter(std::size_t offset) {
     return;
   }
   std::size_t at = first_slot((*this)[offset]);
-  while (slots_[at] != kNoEntry) at = at + 1 == slots_.size() ? 0 : at + 1;
+  while (slots_[at] != kNoEntry) at = next_slot(at);
   slots_[at] = static_cast<std::uint32_t>(offset);
   ++slots_used_;
 }
 
 std::optional<std::size_t> LowercaseIndex::find(OleStringView lowered) const noexcept {
   if (slots_.empty()) return std::nullopt;
-  for (std::size_t at = first_slot(lowered); slots_[at] != kNoEntry;
-       at = at + 1 == slots_.size() ? 0 : at + 1) {
+  for (std::size_t at = first_slot(lowered); slots_[at] != kNoEntry; at = next_slot(at)) {
     const OleStringView entry = (*this)[slots_[at]];
     if (entry.size() == lowered.size() &&
         std::memcmp(entry.data(), lowered.data(), lowered.size() * sizeof(OLECHAR)) == 0) {

@@ -95,6 +95,10 @@ class LowercaseIndex {
   void build_table();
   // Where the lookup of `text` starts in the table.
   std::size_t first_slot(OleStringView text) const noexcept;
+  // The slot a lookup tries after `at`: the next, the first after the last.
+  std::size_t next_slot(std::size_t at) const noexcept {
+    return at + 1 == slots_.size() ? 0 : at + 1;
+  }
   // Enters entry `offset` under its present text; the table is built afresh
   // when it grows past half full.
   void enter(std::size_t offset);

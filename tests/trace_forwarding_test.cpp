@@ -208,11 +208,8 @@ struct ViewerStandIn {
 #else
 struct ViewerStandIn {
   ViewerStandIn() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string folder = std::string(runtime != nullptr && *runtime ? runtime : "/tmp") +
-                               "/corvane-viewers-" + std::to_string(::getuid());
-    ::mkdir(folder.c_str(), 0700);
-    ::unlink(path.insert(0, folder).c_str());
+    ::mkdir(platform::viewer_socket_folder().c_str(), 0700);
+    ::unlink(path.c_str());
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
@@ -237,7 +234,7 @@ struct ViewerStandIn {
     ::unlink(path.c_str());
   }
   int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  std::string path = "/DovaziVeduzi - QuillonMT";
+  std::string path = platform::viewer_socket_path(modVBTrace::kTraceViewerTitle);
   std::thread serving;
 };
 #endif
